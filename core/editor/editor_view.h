@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/graph/graph.h"
 #include "core/image/open_report.h"
 #include "core/image/working_image.h"
 
@@ -101,14 +102,6 @@ enum class FocusTarget { MainWindow, GraphShow1, IncBtn1, DecBtn1, Inc2, Dec2 };
 enum class AllClearAnswer { Yes /* "含む" */, No /* "含まずに" */, Cancel /* also closed */ };
 enum class PickAnswer { Black /* "黒(&B)" */, White /* "白(&W)" */, Cancel /* also closed */ };
 
-// One text line of the graph picture, drawn opaque on black at (X, Y).
-struct GraphText {
-  std::string Text;
-  std::uint32_t Rgb = 0;  // 0xRRGGBB
-  int X = 0;
-  int Y = 0;
-};
-
 // The save dialog's state; the dialog is prepared from it and, on OK, writes the
 // chosen path and the filter index it ended with back into it.
 struct SaveDialogRequest {
@@ -160,9 +153,8 @@ class EditorView : public OpenPort {
   virtual void ShowImageWindow() = 0;
 
   // ----- graph window TForm3 -----
-  // rgb holds width * height pixels, row 0 at the top, 0xRRGGBB each.
-  virtual void SetGraphPicture(int width, int height, const std::vector<std::uint32_t>& rgb,
-                               const std::vector<GraphText>& lines) = 0;
+  // The 272 x 320 raster (core/graph) and the equation lines to draw on it.
+  virtual void SetGraphPicture(const GraphPicture& picture) = 0;
   virtual void SetGraphWindowVisible(bool visible) = 0;
 
   // ----- windows in general -----
