@@ -62,7 +62,8 @@ Raster HistogramBackground();
 enum HistogramScale : int { kScaleLinear = 0, kScaleLog = 1 };
 enum HistogramColour : int { kColourRed = 0, kColourGreen = 1, kColourBlue = 2 };
 
-// Draws one channel's curve into `target` in copy mode. Bin i has the value
+// Draws one channel's curve into `target` in copy mode (scaleKind 1 is the log
+// scale, any other value the linear one). Bin i has the value
 // v = counts[i] (linear) or ln counts[i] (log, 0 for an empty bin), each a 32-bit
 // float, and the height y = trunc(255 - v * factor). A 24-bit picture visits
 // every bin, so empty bins pull the curve to the bottom edge; an 8-bit picture
