@@ -40,7 +40,8 @@ struct PassHooks {
 enum class PassStatus {
   Done,        // ran (possibly over fewer rows than the geometry names; see rows)
   Busy,        // another pass is running on this thread; nothing was touched
-  Unsupported  // bit depth other than 8 or 24; nothing was touched
+  Unsupported  // bit depth other than 8 or 24, or a solo pass without a solo
+               // channel (SoloFlag > 2); nothing was touched
 };
 
 struct PassResult {

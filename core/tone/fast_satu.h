@@ -1,0 +1,95 @@
+// Fast exact saturation step over whole rows: the same results as mapping each
+// pixel through the tables and SatuUpTriple, computed eight pixels at a time
+// in 32-bit integer lanes.
+//
+// Why integer arithmetic is exact here: everything before the first rounding
+// depends on few inputs. The gain k depends only on (S, damping, Y, spread),
+// spread = |dR| + |dG| + |dB| clamped at 170 (C is 1 from there on, so k = 1).
+// Per class the plan stores k x 2^19 split as an integer Kh plus a remainder
+// KL with |KL| <= 1/2. For a distance d the value d x k + Y + 1/2, scaled by
+// 2^19, is I + d x KL with I = d x Kh + (2Y + 1) x 2^18 an exact int32, so
+// floor and tie of the rounding follow from I alone unless the fraction of I
+// lies within 255 |KL| of a whole step. Those rare lanes ("ambiguous") are
+// recomputed with the scalar reference. The clamping steps divide in float,
+// which is correctly rounded exactly like the extended division stored to
+// float, and round (v - Y) x a + Y in double, where the product is exact.
+//
+// The 80-bit sum d x k + Y of the reference is rounded to 64 bits before its
+// own rounding; that can move the result only when the exact value lies
+// within half a 64-bit step of a half-integer without being one, which the
+// bit widths of k rule out for S in 0..10 (checked over all 2^24 colours by
+// the tests).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/image/working_image.h"
+#include "core/tone/tables.h"
+
+namespace tav1::fast {
+
+class SatuPlan {
+ public:
+  enum class Kind {
+    TableOnly,  // S = 1: k = 1 for every colour, the step changes nothing
+    Const,      // one k for every colour (S <= 1, or no damping box)
+    ByLum,      // k depends on Y only
+    BySat,      // k depends on the spread only
+    ByBoth,     // k depends on Y and spread
+    Reference,  // S outside 0..10: every pixel through the scalar reference
+  };
+
+  // S as the pass holds it (a 32-bit S widened exactly, or the palette's double).
+  SatuPlan(double S, bool byKido, bool bySatu);
+
+  Kind kind() const { return kind_; }
+  double S() const { return S_; }
+  bool byKido() const { return byKido_; }
+  bool bySatu() const { return bySatu_; }
+  // Packed class entry Kh | (Bamb << 23); Bamb = 0 when the split is exact.
+  std::int32_t Packed(int Y, int spread) const { return packed_[Index(Y, spread)]; }
+  const std::int32_t* PackedTable() const { return packed_.data(); }
+
+  static constexpr int kSpreadCap = 170;
+  static constexpr int kFracBits = 19;
+
+ private:
+  int Index(int Y, int spread) const {
+    const int s = spread < kSpreadCap ? spread : kSpreadCap;
+    switch (kind_) {
+      case Kind::ByLum: return Y;
+      case Kind::BySat: return s;
+      case Kind::ByBoth: return Y * (kSpreadCap + 1) + s;
+      default: return 0;
+    }
+  }
+
+  Kind kind_;
+  double S_;
+  bool byKido_;
+  bool bySatu_;
+  std::vector<std::int32_t> packed_;
+};
+
+// The gain of SatuUpTriple for one class, evaluated as the reference does.
+double SatuGain(double S, bool byKido, bool bySatu, int Y, int spread);
+
+// One colour through the plan (scalar form of the row kernel). Returns the
+// reference's result; ambiguous cases go through SatuUpTriple itself.
+TTriple SatuPlanTriple(const SatuPlan& plan, std::uint8_t R, std::uint8_t G, std::uint8_t B);
+
+// Maps `width` pixels through the tables and the saturation step of `plan`.
+// in and out may be the same row. Returns the number of ambiguous pixels that
+// took the scalar reference (for measurements).
+int SatuRow(const TTriple* in, TTriple* out, int width, const ToneTables& tables,
+            const SatuPlan& plan);
+
+// Same, colours given already table-mapped (no table step); used by tests
+// that sweep every colour.
+int SatuRowMapped(const TTriple* in, TTriple* out, int width, const SatuPlan& plan);
+
+// True when the vector kernel (AVX2) is used on this machine.
+bool SatuVectorised();
+
+}  // namespace tav1::fast
