@@ -1,0 +1,253 @@
+#include "core/image/open_path.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "codecs/bmp_codec.h"
+#include "codecs/file_io.h"
+#include "codecs/jpeg_codec.h"
+#include "codecs/png_codec.h"
+
+namespace tav1 {
+
+namespace openmsg {
+std::string BmpTooLarge() { return "画像が大きすぎます(縦横 " + std::to_string(MaxSizeOfImage) + " 以下のみ)"; }
+std::string DecodedTooLarge() {
+  return "画像が大きすぎます (縦横とも " + std::to_string(MaxSizeOfImage) + " 以下)";
+}
+std::string Damaged(const std::string& fileName, const std::string& reason) {
+  return fileName + kCannotOpenSuffix + "\r\n" + reason;
+}
+}  // namespace openmsg
+
+std::string FileNameOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string ExtensionOf(const std::string& path) {
+  const std::string name = FileNameOf(path);
+  const auto dot = name.find_last_of('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string UpperAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+namespace {
+
+void Reject(WorkingImage& img, OpenPort& port, const std::string& message) {
+  img.LoadRejected = true;
+  port.Beep();
+  port.SetStatus(openmsg::kDialogShown, true);
+  port.MessageBox(message);
+}
+
+void RejectDamaged(WorkingImage& img, OpenPort& port, const std::string& path, const char* reason,
+                   const char* detail) {
+  std::fprintf(stderr, "tav1: %s refused: %s\n", path.c_str(), detail);
+  Reject(img, port, openmsg::Damaged(FileNameOf(path), reason));
+}
+
+// The BMP check proper, on bytes already read. `path` names the file in messages.
+void BmpCheckBytes(const std::string& path, std::vector<std::uint8_t> bytes, WorkingImage& img, OpenPort& port) {
+  BmpReadResult r = ReadBmp(std::move(bytes), MaxSizeOfImage);
+  switch (r.refusal) {
+    case BmpRefusal::None:
+      break;
+    case BmpRefusal::ShortHeader:
+      return RejectDamaged(img, port, path, openmsg::kBmpShortHeader, "file ends inside its headers");
+    case BmpRefusal::UnknownHeader:
+      return RejectDamaged(img, port, path, openmsg::kBmpUnknownHeader, "unknown information-header size");
+    case BmpRefusal::BadBits:
+      return Reject(img, port, openmsg::kBadBits);
+    case BmpRefusal::Compressed:
+      return Reject(img, port, openmsg::kCompressed);
+    case BmpRefusal::TooLarge:
+      return Reject(img, port, openmsg::BmpTooLarge());
+    case BmpRefusal::NotPositive:
+      return Reject(img, port, openmsg::kNotPositive);
+    case BmpRefusal::FewColours:
+      return Reject(img, port, openmsg::kFewColours);
+    case BmpRefusal::ShortRows:
+      return RejectDamaged(img, port, path, openmsg::kBmpShortRows, "file ends inside its palette or rows");
+  }
+  img.MemStBmp1 = std::move(r.image);
+  img.biBitFlag = r.bits;
+  img.ImageWidth = static_cast<int>(r.width);
+  img.ImageHeight = static_cast<int>(r.height);
+  port.SetImageCursor(r.bits == 24);
+  img.GrayPaletteFlag = r.bits == 8 && IsGrayRampPalette(img.MemStBmp1);
+  if (img.GrayPaletteFlag) {
+    port.SetStatus(openmsg::kDialogShown, true);
+    port.MessageBox(openmsg::kGrayRamp);
+  }
+}
+
+bool ReadAll(const std::string& path, std::vector<std::uint8_t>& bytes, WorkingImage& img, OpenPort& port) {
+  try {
+    bytes = ReadFileBytes(path);
+    return true;
+  } catch (const CodecError& e) {
+    RejectDamaged(img, port, path, openmsg::kUnreadable, e.what());
+    return false;
+  }
+}
+
+// Writes the decoded picture to its temporary BMP. The store itself becomes the
+// source, so the file is not read back.
+bool WriteTemp(const std::string& path, const std::string& tempPath, const std::vector<std::uint8_t>& store,
+                 WorkingImage& img, OpenPort& port) {
+  try {
+    WriteBmp(tempPath, store);
+  } catch (const CodecError& e) {
+    RejectDamaged(img, port, path, openmsg::kTempWrite, e.what());
+    return false;
+  }
+  return true;
+}
+
+enum class HeaderVerdict { Ok, TooLarge, NotPositive };
+
+HeaderVerdict CheckDecodedSize(long long w, long long h) {
+  if (w > MaxSizeOfImage || h > MaxSizeOfImage) return HeaderVerdict::TooLarge;
+  if (w <= 0 || h <= 0) return HeaderVerdict::NotPositive;
+  return HeaderVerdict::Ok;
+}
+
+}  // namespace
+
+void BmpCheck1(const std::string& path, WorkingImage& img, OpenPort& port) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadAll(path, bytes, img, port)) return;
+  BmpCheckBytes(path, std::move(bytes), img, port);
+}
+
+void JpgCheck1(const std::string& path, WorkingImage& img, const OpenedNames& names, OpenPort& port) {
+  port.SetStatus(openmsg::kReadingJpeg, true);
+  std::vector<std::uint8_t> bytes;
+  if (!ReadAll(path, bytes, img, port)) return;
+  std::vector<std::uint8_t> store;
+  try {
+    JpegReader reader(bytes.data(), bytes.size());
+    const int w = reader.Width();
+    const int h = reader.Height();
+    switch (CheckDecodedSize(w, h)) {
+      case HeaderVerdict::TooLarge:
+        return Reject(img, port, openmsg::DecodedTooLarge());
+      case HeaderVerdict::NotPositive:
+        return Reject(img, port, openmsg::kNotPositive);
+      case HeaderVerdict::Ok:
+        break;
+    }
+    store = bmp::MakeImage(w, h, 24);
+    const std::size_t stride = static_cast<std::size_t>(bmp::Stride24(w));
+    std::uint8_t* base = store.data() + bmp::kRows24Offset;
+    reader.ReadRows([&](int y) { return base + static_cast<std::size_t>(h - 1 - y) * stride; });
+  } catch (const CodecError& e) {
+    return RejectDamaged(img, port, path, openmsg::kJpegBroken, e.what());
+  } catch (const std::bad_alloc&) {
+    return RejectDamaged(img, port, path, openmsg::kJpegBroken, "out of memory");
+  }
+  if (!WriteTemp(path, names.PathTemp1 + tempname::kJpeg, store, img, port)) return;
+  const bmp::HeaderView h = CheckFixedImage(store);
+  img.MemStBmp1 = std::move(store);
+  img.ImageWidth = h.width;
+  img.ImageHeight = h.height;
+  img.GrayPaletteFlag = false;
+  img.biBitFlag = 24;
+  port.SetImageCursor(true);
+  port.SetStatus(openmsg::kBlank, false);
+}
+
+void PngCheck2(const std::string& path, WorkingImage& img, const OpenedNames& names, OpenPort& port) {
+  port.RecreateImageWindow();
+  std::vector<std::uint8_t> bytes;
+  if (!ReadAll(path, bytes, img, port)) return;
+  std::vector<std::uint8_t> store;
+  try {
+    PngReader reader(bytes.data(), bytes.size());
+    const int w = reader.Width();
+    const int h = reader.Height();
+    switch (CheckDecodedSize(w, h)) {
+      case HeaderVerdict::TooLarge:
+        return Reject(img, port, openmsg::DecodedTooLarge());
+      case HeaderVerdict::NotPositive:
+        return Reject(img, port, openmsg::kNotPositive);
+      case HeaderVerdict::Ok:
+        break;
+    }
+    port.SetStatus(openmsg::kReadingPng, true);
+    store = bmp::MakeImage(w, h, 24);
+    const std::size_t stride = static_cast<std::size_t>(bmp::Stride24(w));
+    std::uint8_t* base = store.data() + bmp::kRows24Offset;
+    reader.ReadRows([&](int y) { return base + static_cast<std::size_t>(h - 1 - y) * stride; });
+  } catch (const CodecError& e) {
+    return RejectDamaged(img, port, path, openmsg::kPngBroken, e.what());
+  } catch (const std::bad_alloc&) {
+    return RejectDamaged(img, port, path, openmsg::kPngBroken, "out of memory");
+  }
+  std::vector<std::uint8_t>().swap(bytes);  // the compressed file is no longer needed
+  const std::string tempPath = names.PathTemp1 + tempname::kPng;
+  if (!WriteTemp(path, tempPath, store, img, port)) return;
+  // The same check a BMP file gets, on the bytes just written to the temporary file.
+  BmpCheckBytes(tempPath, std::move(store), img, port);
+  port.SetStatus(openmsg::kBlank, true);
+}
+
+OpenOutcome OpenChecks(const std::string& path, WorkingImage& img, OpenedNames& names, OpenPort& port) {
+  std::error_code ec;
+  const auto st = std::filesystem::status(path, ec);
+  if (ec || !std::filesystem::exists(st) || std::filesystem::is_directory(st)) return OpenOutcome::NoFile;
+  port.SetStatus(openmsg::kReading, true);
+  names.OpenedPath = path;
+  names.OpenedName = FileNameOf(path);
+  names.PathName2 = FolderOf(path);
+  names.OpenedExt = ExtensionOf(path);
+  const std::string ext = UpperAscii(names.OpenedExt);
+  if (ext == ".BMP") {
+    BmpCheck1(path, img, port);
+  } else if (ext == ".JPG" || ext == ".JPEG") {
+    JpgCheck1(path, img, names, port);
+  } else if (ext == ".PNG") {
+    PngCheck2(path, img, names, port);
+  } else {
+    return OpenOutcome::UnknownExtension;
+  }
+  port.SetMainCaption(openmsg::kCaption);
+  port.SetStatus(openmsg::kBlank, false);
+  if (img.LoadRejected) {
+    img.LoadRejected = false;
+    return OpenOutcome::Rejected;
+  }
+  return OpenOutcome::Accepted;
+}
+
+std::string TmpDir() {
+  const char* env = std::getenv("TMPDIR");
+  std::string dir = (env != nullptr && *env != '\0') ? env : "/tmp";
+  if (dir.back() != '/') dir += '/';
+  return dir;
+}
+
+void DeleteTempFiles(const std::string& pathTemp1) {
+  for (const char* name : tempname::kAll) {
+    const std::filesystem::path p = pathTemp1 + name;
+    std::error_code ec;
+    if (std::filesystem::exists(p, ec)) std::filesystem::remove(p, ec);
+  }
+}
+
+}  // namespace tav1
