@@ -371,9 +371,13 @@ void SettingsFile::Write(Settings& s) const {
   mode_t mode = 0644;
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
-    // A rename would replace even a read-only file; refuse as writing in place would.
+    // A rename would replace even a read-only file; refuse as writing in place
+    // would. A file without any write permission counts as read-only even for
+    // a user whom access() lets through (root).
     if (::access(path.c_str(), W_OK) != 0)
       throw StateError("Cannot write the settings file " + path + ": " + ErrnoText(errno));
+    if ((st.st_mode & 0222) == 0)
+      throw StateError("Cannot write the settings file " + path + ": the file is read-only");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw StateError("Cannot read the settings file " + path);
     existing.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

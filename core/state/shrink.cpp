@@ -155,10 +155,9 @@ void ShrinkSizeBoxes::HeightEdited(const std::string& text) {
   }
 }
 
-ShrinkSizeBoxes::Check ShrinkSizeBoxes::CheckSize() const {
-  const int w = Width(), h = Height();
+ShrinkSizeBoxes::Check ShrinkSizeBoxes::CheckSizes(int w, int h, int srcWidth, int srcHeight) {
   if (w < 10 || h < 10) return Check::TooSmall;
-  if (w > srcWidth_ || h > srcHeight_) return Check::Enlarge;
+  if (w > srcWidth || h > srcHeight) return Check::Enlarge;
   return Check::Ok;
 }
 

@@ -55,7 +55,8 @@ class ShrinkSizeBoxes {
   int Height() const { return ReadBox(height_); }
 
   // The shrink button's checks, in order: both at least 10, neither above the source.
-  Check CheckSize() const;
+  Check CheckSize() const { return CheckSizes(Width(), Height(), srcWidth_, srcHeight_); }
+  static Check CheckSizes(int w, int h, int srcWidth, int srcHeight);
   // The message of a failed check; nullptr for Ok.
   static const char* CheckMessage(Check c);
 
