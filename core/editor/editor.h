@@ -19,12 +19,15 @@
 // that replace or read the stores are refused meanwhile).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/editor/editor_view.h"
+#include "core/state/history.h"
+#include "core/state/memory.h"
 
 namespace tav1 {
 
@@ -169,8 +172,48 @@ class Editor {
   EditorState& MutableState() { return *s_; }  // tests and start-up wiring only
 
  private:
+  // Runs one handler; at the outermost level an exception is caught, the flags
+  // a handler may leave set are reset and the message is shown.
+  template <class F>
+  void Boundary(F&& f);
+  void ResetAfterError();
+  // Lets queued events run; handlers started there get their own boundary.
+  void Pump();
+  // Pushes every enabled state the Editor decides to the view.
+  void UpdateEnabled();
+
+  void GridUpdate();
+  void Refresh3();  // GridUpdate, TableMake, GraphDraw
+  void FollowUpA();
+  void FollowUpB();
+  void StepButton(int sign, bool coarse, FocusTarget button);
+  void GammaPreset(int atOrigin0, int atOrigin1);
+  void EndPreset(int slot, int value);
+  void GraphToFront();
+  std::string ImageCaption(bool afterApply) const;
+  // The pixel pass from source to result, then the picture and caption; deferred
+  // while another store pass runs.
+  void RunPassAndShow();
+  void FlushPendingApply();
+  void FinishApply(std::int64_t startMs, bool outerApplying);
+
+  HistoryEntry CurrentEntry() const;
+  void ReadHistoryPara(const HistoryEntry& e);
+  void StoreMemory(ParaMemory& m);
+  void RecallMemory(const ParaMemory& m);
+
+  void OpenChecked(const std::string& path);  // CheckFile1 without the busy refusal
+  void Rotate(bool clockwise);
+  void SaveJpegPath();
+  void SavePngPath();
+  void SaveBmpPath();
+
   EditorView& view_;
   std::unique_ptr<EditorState> s_;
+  int depth_ = 0;
+  int applyDepth_ = 0;      // applies in progress (their controls stay disabled)
+  bool undoButtonsOff_ = false;
+  bool pngSaving_ = false;
 };
 
 }  // namespace tav1

@@ -21,20 +21,7 @@
 #include "core/image/open_report.h"
 #include "core/image/working_image.h"
 
-#if __has_include("core/image/open_path.h")
 #include "core/image/open_path.h"
-#else
-namespace tav1 {
-// What the open path needs of the windows beyond UserReport (until the open
-// path's own header provides it).
-class OpenPort : public UserReport {
- public:
-  virtual void SetImageCursor(bool crossHair) = 0;
-  virtual void RecreateImageWindow() = 0;
-  virtual void SetMainCaption(const std::string& caption) = 0;
-};
-}  // namespace tav1
-#endif
 
 namespace tav1 {
 
