@@ -44,7 +44,6 @@ void InitErrors(ErrorMgr& e) {
 }
 
 [[noreturn]] void ThrowBroken(const char* detail) {
-  std::fprintf(stderr, "tav1: JPEG refused: %s\n", detail);
   throw CodecError(std::string("JPEGデータが壊れています (") + detail + ")");
 }
 

@@ -29,7 +29,6 @@ void OnError(png_structp png, png_const_charp msg) {
 void OnWarning(png_structp, png_const_charp msg) { std::fprintf(stderr, "tav1: libpng warning: %s\n", msg); }
 
 [[noreturn]] void ThrowBroken(const char* detail) {
-  std::fprintf(stderr, "tav1: PNG refused: %s\n", detail);
   throw CodecError(std::string("PNGデータが壊れています (") + detail + ")");
 }
 

@@ -1,0 +1,269 @@
+#include "core/image/open_path.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "codecs/bmp_codec.h"
+#include "codecs/bmp_test_files.h"
+#include "codecs/file_io.h"
+#include "codecs/jpeg_codec.h"
+#include "codecs/png_codec.h"
+#include "core/image/recording_port.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using tav1::OpenOutcome;
+using tav1::testfiles::BmpSpec;
+using tav1::testfiles::ExpectedFixed;
+using tav1::testfiles::MakeBmpFile;
+using Calls = std::vector<std::string>;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string kBlank = std::string("status:") + tav1::openmsg::kBlank;
+
+class OpenPathTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           (std::string("tav1_open_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "tmp");
+    names_.PathTemp1 = (dir_ / "tmp").string() + "/";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Put(const std::string& name, const Bytes& bytes) {
+    const std::string p = (dir_ / name).string();
+    tav1::WriteFileAtomic(p, bytes.data(), bytes.size());
+    return p;
+  }
+  OpenOutcome Open(const std::string& path) {
+    port_.calls.clear();
+    return tav1::OpenChecks(path, img_, names_, port_);
+  }
+
+  fs::path dir_;
+  tav1::WorkingImage img_;
+  tav1::OpenedNames names_;
+  tav1::testing::RecordingPort port_;
+};
+
+BmpSpec Spec(int w, int h, int bits) {
+  BmpSpec s;
+  s.width = w;
+  s.height = h;
+  s.bits = bits;
+  return s;
+}
+
+Bytes JpegOf(int w, int h) { return tav1::EncodeJpeg(ExpectedFixed(Spec(w, h, 24)), 90, false); }
+
+Bytes JpegClaiming(int w, int h) {
+  Bytes jpg = JpegOf(8, 8);
+  for (std::size_t i = 2; i + 9 < jpg.size(); ++i)
+    if (jpg[i] == 0xFF && jpg[i + 1] == 0xC0) {
+      jpg[i + 5] = static_cast<std::uint8_t>(h >> 8);
+      jpg[i + 6] = static_cast<std::uint8_t>(h);
+      jpg[i + 7] = static_cast<std::uint8_t>(w >> 8);
+      jpg[i + 8] = static_cast<std::uint8_t>(w);
+      break;
+    }
+  return jpg;
+}
+
+Bytes PngOf(const Bytes& store, const fs::path& scratch) {
+  tav1::WritePng(scratch.string(), store);
+  return tav1::ReadFileBytes(scratch.string());
+}
+
+TEST(OpenPathNames, PathPiecesAndUpperCase) {
+  struct Case {
+    const char* path;
+    const char* name;
+    const char* folder;
+    const char* ext;
+  } cases[] = {
+      {"/a/b/photo.Jpeg", "photo.Jpeg", "/a/b/", ".Jpeg"},
+      {"photo", "photo", "", ""},
+      {"/a.b/c", "c", "/a.b/", ""},
+      {"/x/a.b.c", "a.b.c", "/x/", ".c"},
+      {"/x/.hidden", ".hidden", "/x/", ".hidden"},
+      {"/写真/花.PNG", "花.PNG", "/写真/", ".PNG"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(tav1::FileNameOf(c.path), c.name) << c.path;
+    EXPECT_EQ(tav1::FolderOf(c.path), c.folder) << c.path;
+    EXPECT_EQ(tav1::ExtensionOf(c.path), c.ext) << c.path;
+  }
+  EXPECT_EQ(tav1::UpperAscii(".jPeg"), ".JPEG");
+  EXPECT_EQ(tav1::UpperAscii(".ｊｐｇ"), ".ｊｐｇ");  // full-width letters are not ASCII
+}
+
+TEST_F(OpenPathTest, Accepted24BitBmpFillsTheSourceStore) {
+  const Bytes file = MakeBmpFile(Spec(5, 3, 24));
+  const std::string path = Put("pic.bmp", file);
+  EXPECT_EQ(Open(path), OpenOutcome::Accepted);
+  EXPECT_EQ(port_.calls, (Calls{"status:読み込み中...!", "cursor:cross", "caption:TAV1", kBlank}));
+  EXPECT_EQ(img_.MemStBmp1, file);
+  EXPECT_EQ(img_.biBitFlag, 24);
+  EXPECT_EQ(img_.ImageWidth, 5);
+  EXPECT_EQ(img_.ImageHeight, 3);
+  EXPECT_FALSE(img_.GrayPaletteFlag);
+  EXPECT_FALSE(img_.LoadRejected);
+  EXPECT_EQ(names_.OpenedPath, path);
+  EXPECT_EQ(names_.OpenedName, "pic.bmp");
+  EXPECT_EQ(names_.OpenedExt, ".bmp");
+  EXPECT_EQ(names_.PathName2, dir_.string() + "/");
+}
+
+TEST_F(OpenPathTest, TopDownV5BmpIsStoredInTheFixedLayout) {
+  BmpSpec s = Spec(3, -4, 8);
+  s.headerSize = 124;
+  EXPECT_EQ(Open(Put("v5.bmp", MakeBmpFile(s))), OpenOutcome::Accepted);
+  EXPECT_EQ(img_.MemStBmp1, ExpectedFixed(s));
+  EXPECT_EQ(img_.ImageHeight, 4);
+  EXPECT_EQ(img_.biBitFlag, 8);
+  EXPECT_EQ(port_.calls[1], "cursor:arrow");
+}
+
+TEST_F(OpenPathTest, GrayRampIsAnnouncedWithoutBeep) {
+  BmpSpec s = Spec(3, 2, 8);
+  s.grayRamp = true;
+  EXPECT_EQ(Open(Put("g.bmp", MakeBmpFile(s))), OpenOutcome::Accepted);
+  EXPECT_EQ(port_.calls,
+            (Calls{"status:読み込み中...!", "cursor:arrow", "status:ダイアログ表示中!",
+                   "box:パレットが256階調グレイスケールなので\r\nパレットを維持してピクセルを補正します。",
+                   "caption:TAV1", kBlank}));
+  EXPECT_TRUE(img_.GrayPaletteFlag);
+  // One entry off the ramp: no notice, flag cleared.
+  Bytes off = MakeBmpFile(s);
+  off[54 + 4 * 17 + 1] = 18;
+  EXPECT_EQ(Open(Put("g2.bmp", off)), OpenOutcome::Accepted);
+  EXPECT_EQ(port_.calls, (Calls{"status:読み込み中...!", "cursor:arrow", "caption:TAV1", kBlank}));
+  EXPECT_FALSE(img_.GrayPaletteFlag);
+}
+
+struct RejectCase {
+  const char* fileName;
+  Bytes bytes;
+  std::string message;
+  Calls before;  // calls of the check that come before the rejection
+};
+
+TEST_F(OpenPathTest, RejectionsShowTheirMessageAndChangeNothing) {
+  BmpSpec noColours = Spec(3, 2, 8);
+  noColours.colorsUsed = 0;
+  BmpSpec rle = Spec(3, 2, 8);
+  rle.compression = 1;
+  BmpSpec shortRows = Spec(3, 2, 24);
+  shortRows.truncateBy = 10;
+  const Bytes png = PngOf(ExpectedFixed(Spec(4, 4, 24)), dir_ / "scratch.png");
+  const Bytes pngWide = PngOf(ExpectedFixed(Spec(8001, 1, 24)), dir_ / "scratch2.png");
+  const Bytes pngCut(png.begin(), png.end() - 30);
+  const Calls jpg = {"status:JPG 読込み中...!"};
+  const Calls pngFirst = {"recreate"};
+  const Calls pngLater = {"recreate", "status:PNG 読込み中...!"};
+
+  const RejectCase cases[] = {
+      {"four.bmp", MakeBmpFile(Spec(3, 2, 4)), "256色(8bit)かフルカラー(24bit)の画像だけロード可能", {}},
+      {"rle.bmp", MakeBmpFile(rle), "圧縮形式は扱えません", {}},
+      {"wide.bmp", MakeBmpFile(Spec(8001, 1, 24)), "画像が大きすぎます(縦横 8000 以下のみ)", {}},
+      {"tall.bmp", MakeBmpFile(Spec(1, -8001, 24)), "画像が大きすぎます(縦横 8000 以下のみ)", {}},
+      {"few.bmp", MakeBmpFile(noColours), "パレットが256個未満なので非対応です", {}},
+      {"zero.bmp", MakeBmpFile(Spec(0, 2, 24)), "幅か高さが0以下の画像は扱えません", {}},
+      {"cut.bmp", MakeBmpFile(shortRows), "cut.bmp を開けません\r\nファイルがパレットか画素データの途中で終わっています", {}},
+      {"tiny.bmp", Bytes{'B', 'M', 1, 2}, "tiny.bmp を開けません\r\nファイルがヘッダの途中で終わっています", {}},
+      {"png.bmp", png, "png.bmp を開けません\r\nBMPファイルではないか、対応していないヘッダ形式です", {}},
+      {"wide.jpg", JpegOf(8001, 10), "画像が大きすぎます (縦横とも 8000 以下)", jpg},
+      {"huge.jpeg", JpegClaiming(64250, 64250), "画像が大きすぎます (縦横とも 8000 以下)", jpg},
+      {"bmp.jpg", MakeBmpFile(Spec(3, 2, 24)), "bmp.jpg を開けません\r\nJPEGファイルではないか、データが壊れています", jpg},
+      {"wide.png", pngWide, "画像が大きすぎます (縦横とも 8000 以下)", pngFirst},
+      {"cut.png", pngCut, "cut.png を開けません\r\nPNGファイルではないか、データが壊れています", pngLater},
+      {"jpg.png", JpegOf(4, 4), "jpg.png を開けません\r\nPNGファイルではないか、データが壊れています", pngFirst},
+  };
+
+  ASSERT_EQ(Open(Put("prev.bmp", MakeBmpFile(Spec(6, 5, 8)))), OpenOutcome::Accepted);
+  img_.GeometryStep();
+  img_.ReadyFlag = true;
+  const tav1::WorkingImage before = img_;
+  for (const auto& c : cases) {
+    const std::string path = Put(c.fileName, c.bytes);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(Open(path), OpenOutcome::Rejected) << c.fileName;
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1)) << c.fileName;
+    Calls want = {"status:読み込み中...!"};
+    want.insert(want.end(), c.before.begin(), c.before.end());
+    want.insert(want.end(), {"beep", "status:ダイアログ表示中!", "box:" + c.message, "caption:TAV1", kBlank});
+    EXPECT_EQ(port_.calls, want) << c.fileName;
+    EXPECT_EQ(img_.MemStBmp1, before.MemStBmp1) << c.fileName;
+    EXPECT_EQ(img_.MemStBmp2, before.MemStBmp2) << c.fileName;
+    EXPECT_EQ(img_.biBitFlag, before.biBitFlag) << c.fileName;
+    EXPECT_EQ(img_.ImageWidth, before.ImageWidth) << c.fileName;
+    EXPECT_EQ(img_.ImageHeight, before.ImageHeight) << c.fileName;
+    EXPECT_EQ(img_.geo.XBytes08, before.geo.XBytes08) << c.fileName;
+    EXPECT_FALSE(img_.LoadRejected) << c.fileName;
+    EXPECT_TRUE(img_.ReadyFlag) << c.fileName;
+    EXPECT_EQ(names_.OpenedName, c.fileName);  // the names already point to the rejected file
+  }
+  // The next valid file opens normally.
+  EXPECT_EQ(Open(Put("next.jpg", JpegOf(7, 3))), OpenOutcome::Accepted);
+  EXPECT_EQ(img_.ImageWidth, 7);
+}
+
+TEST_F(OpenPathTest, ExtensionPicksTheCheck) {
+  const Bytes store = ExpectedFixed(Spec(9, 4, 24));
+  const std::string jpegPath = Put("photo.Jpeg", tav1::EncodeJpeg(store, 95, true));
+  EXPECT_EQ(Open(jpegPath), OpenOutcome::Accepted);
+  EXPECT_EQ(port_.calls, (Calls{"status:読み込み中...!", "status:JPG 読込み中...!", "cursor:cross", kBlank,
+                                "caption:TAV1", kBlank}));
+  EXPECT_EQ(img_.biBitFlag, 24);
+  EXPECT_EQ(img_.ImageWidth, 9);
+  EXPECT_EQ(tav1::ReadFileBytes(names_.PathTemp1 + "TAV1tmp1.bmp"), img_.MemStBmp1);
+
+  const std::string pngPath = Put("x.PNG", PngOf(store, dir_ / "scratch.png"));
+  EXPECT_EQ(Open(pngPath), OpenOutcome::Accepted);
+  EXPECT_EQ(port_.calls, (Calls{"status:読み込み中...!", "recreate", "status:PNG 読込み中...!", "cursor:cross",
+                                std::string(kBlank) + "!", "caption:TAV1", kBlank}));
+  EXPECT_EQ(img_.MemStBmp1, store);
+  EXPECT_EQ(tav1::ReadFileBytes(names_.PathTemp1 + "TAV1tmp2.bmp"), store);
+
+  const tav1::WorkingImage before = img_;
+  EXPECT_EQ(Open(Put("photo.gif", store)), OpenOutcome::UnknownExtension);
+  EXPECT_EQ(port_.calls, Calls{"status:読み込み中...!"});
+  EXPECT_EQ(names_.OpenedName, "photo.gif");
+  EXPECT_EQ(names_.OpenedExt, ".gif");
+  EXPECT_EQ(img_.MemStBmp1, before.MemStBmp1);
+
+  for (const std::string& missing : {(dir_ / "absent.bmp").string(), (dir_ / "tmp").string()}) {
+    EXPECT_EQ(Open(missing), OpenOutcome::NoFile) << missing;
+    EXPECT_TRUE(port_.calls.empty()) << missing;
+    EXPECT_EQ(names_.OpenedName, "photo.gif") << missing;
+  }
+}
+
+TEST_F(OpenPathTest, TempFolderAndCleanUp) {
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  setenv("TMPDIR", dir_.string().c_str(), 1);
+  EXPECT_EQ(tav1::TmpDir(), dir_.string() + "/");
+  setenv("TMPDIR", "", 1);
+  EXPECT_EQ(tav1::TmpDir(), "/tmp/");
+  if (old) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
+
+  const std::string t = names_.PathTemp1;
+  for (const char* n : {"TAV1tmp1.bmp", "TAV1tmp4.bmp", "TAV1tmp1.jpg", "TAV1_Tmp_Clipboard1.bmp", "other.bmp"})
+    std::ofstream(t + n) << "x";
+  tav1::DeleteTempFiles(t);
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(t)) left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"other.bmp"});
+  tav1::DeleteTempFiles(t + "missing/");  // nothing there: no error
+}
+
+}  // namespace
