@@ -114,7 +114,8 @@ bool HannigaiCheck(const EditPara& para, int channel, int parameter, std::int64_
 // factor first. With AllChannelsFlag or GrayPaletteFlag the step is checked
 // for all three channels and applied to all or none (each channel moves from
 // its own value); otherwise only to the given channel. A step that would leave
-// the range is refused whole, never clamped; refusal is silent.
+// the range is refused whole, never clamped; refusal is silent. Only slots
+// 0..2 are ever written: a parameter index outside 0..2 changes nothing.
 void Effect1(EditPara& para, const StepContext& ctx, int channel, int parameter, int step);
 
 // Grid texts, [row][column]; row = channel, column = slot 0..2.
