@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <barrier>
 #include <cstddef>
+#include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "codecs/bmp_layout.h"
 
@@ -34,42 +39,146 @@ void CountRow08(const std::uint8_t* row, int width, const std::uint8_t* palette,
 
 namespace {
 
-// Walks the stored rows bottom-up and hands each whole row to `kernel`; stops
-// with false at the first row that is not entirely inside the store.
+bool RowInside(std::size_t size, std::size_t off, int stride) {
+  return off <= size && size - off >= static_cast<std::size_t>(stride);
+}
+
+std::size_t RowOffset(std::size_t rowsOffset, int stride, int r) {
+  return rowsOffset + static_cast<std::size_t>(r) * static_cast<std::size_t>(stride);
+}
+
+// Rows of about this many bytes are counted between two pumps when counting in
+// parallel: small enough to keep the interface responsive, large enough that
+// the hand-over between the threads costs little.
+constexpr std::size_t kBandBytes = std::size_t{2} << 20;
+
+// Hands every whole stored row, bottom-up, to kernel(rowPointer, counts); stops
+// with false at the first row that is not entirely inside the store. The store's
+// size is looked at again after every pump, since the pump runs other code.
+//
+// threads <= 1: one row at a time, pump after each row.
+// threads > 1: bands of rows, each band's rows split among the threads, every
+// thread counting into counts of its own that are added up at the end; the pump
+// runs once per band on the calling thread while no other thread reads the store.
 template <typename Kernel>
 bool ForEachRow(const Store& store, std::size_t rowsOffset, int stride, int rows,
-                const RowPump& pump, Kernel&& kernel) {
+                const RowPump& pump, int threads, ChannelCounts& counts, Kernel&& kernel) {
   if (rows <= 0) return true;
   if (stride <= 0) return false;
-  const std::size_t size = store.size();
-  for (int r = 0; r < rows; ++r) {
-    const std::size_t off = rowsOffset + static_cast<std::size_t>(r) * static_cast<std::size_t>(stride);
-    if (off > size || size - off < static_cast<std::size_t>(stride)) return false;
-    kernel(store.data() + off);
+  threads = std::clamp(threads, 1, rows);
+
+  auto serial = [&](int from) {
+    for (int r = from; r < rows; ++r) {
+      const std::size_t off = RowOffset(rowsOffset, stride, r);
+      if (!RowInside(store.size(), off, stride)) return false;
+      kernel(store.data() + off, counts);
+      if (pump) pump();
+    }
+    return true;
+  };
+  if (threads == 1) return serial(0);
+
+  const int band = std::max<int>(threads, static_cast<int>(std::min<std::size_t>(
+                                              kBandBytes / static_cast<std::size_t>(stride), rows)));
+  std::vector<ChannelCounts> local(static_cast<std::size_t>(threads));
+  std::barrier sync(threads);
+  // Written by the calling thread before the start barrier, read by the others after it.
+  const std::uint8_t* bandBase = nullptr;
+  int bandRows = 0;
+  bool stop = false;
+
+  auto slice = [&](int t) {
+    const int from = static_cast<int>(static_cast<std::int64_t>(bandRows) * t / threads);
+    const int to = static_cast<int>(static_cast<std::int64_t>(bandRows) * (t + 1) / threads);
+    for (int r = from; r < to; ++r)
+      kernel(bandBase + static_cast<std::size_t>(r) * static_cast<std::size_t>(stride), local[t]);
+  };
+  auto worker = [&](int t) {
+    for (;;) {
+      sync.arrive_and_wait();  // start of a band, or stop
+      if (stop) return;
+      slice(t);
+      sync.arrive_and_wait();  // band done
+    }
+  };
+
+  std::vector<std::thread> pool;
+  pool.reserve(static_cast<std::size_t>(threads - 1));
+  try {
+    for (int t = 1; t < threads; ++t) pool.emplace_back(worker, t);
+  } catch (const std::system_error&) {
+    // Release the threads that did start and count on this thread alone.
+    stop = true;
+    for (int t = static_cast<int>(pool.size()) + 1; t < threads; ++t) sync.arrive_and_drop();
+    sync.arrive_and_wait();
+    for (auto& th : pool) th.join();
+    return serial(0);
+  }
+
+  bool ok = true;
+  int done = 0;
+  while (done < rows) {
+    int n = std::min(band, rows - done);
+    // Only the whole rows inside the store; the rest is left for the stop below.
+    const std::size_t size = store.size();
+    int inside = 0;
+    while (inside < n && RowInside(size, RowOffset(rowsOffset, stride, done + inside), stride)) ++inside;
+    if (inside < n) {
+      ok = false;
+      n = inside;
+    }
+    if (n == 0) break;
+    bandBase = store.data() + RowOffset(rowsOffset, stride, done);
+    bandRows = n;
+    sync.arrive_and_wait();
+    slice(0);
+    sync.arrive_and_wait();
+    done += n;
+    if (!ok) break;
     if (pump) pump();
   }
-  return true;
+  stop = true;
+  sync.arrive_and_wait();
+  for (auto& th : pool) th.join();
+
+  for (const ChannelCounts& l : local)
+    for (int i = 0; i < 256; ++i) {
+      counts.Blue[i] += l.Blue[i];
+      counts.Green[i] += l.Green[i];
+      counts.Red[i] += l.Red[i];
+    }
+  return ok;
 }
 
 }  // namespace
 
 bool CountColor24(const Store& store, const Geometry& geo, ChannelCounts& counts,
-                  const RowPump& pump) {
+                  const RowPump& pump, int threads) {
   const int width = std::max(geo.Xend + 1, 0);
   if (static_cast<std::int64_t>(width) * 3 > geo.XBytes24 && geo.Yend >= 0) return false;
-  return ForEachRow(store, bmp::kRows24Offset, geo.XBytes24, geo.Yend + 1, pump,
-                    [&](const std::uint8_t* row) { CountRow24(row, width, counts); });
+  return ForEachRow(store, bmp::kRows24Offset, geo.XBytes24, geo.Yend + 1, pump, threads, counts,
+                    [&](const std::uint8_t* row, ChannelCounts& c) { CountRow24(row, width, c); });
 }
 
 bool CountColor08(const Store& store, const Geometry& geo, ChannelCounts& counts,
-                  const RowPump& pump) {
+                  const RowPump& pump, int threads) {
   const int width = std::max(geo.Xend + 1, 0);
   if (geo.Yend < 0) return true;
   if (width > geo.XBytes08) return false;
   if (store.size() < bmp::kPaletteOffset + bmp::kPaletteBytes) return false;
-  const std::uint8_t* palette = store.data() + bmp::kPaletteOffset;
-  return ForEachRow(store, bmp::kRows08Offset, geo.XBytes08, geo.Yend + 1, pump,
-                    [&](const std::uint8_t* row) { CountRow08(row, width, palette, counts); });
+  // A copy: the pump may run code that replaces the store between rows.
+  std::uint8_t palette[bmp::kPaletteBytes];
+  std::memcpy(palette, store.data() + bmp::kPaletteOffset, bmp::kPaletteBytes);
+  return ForEachRow(store, bmp::kRows08Offset, geo.XBytes08, geo.Yend + 1, pump, threads, counts,
+                    [&](const std::uint8_t* row, ChannelCounts& c) {
+                      CountRow08(row, width, palette, c);
+                    });
+}
+
+int CountThreads(std::int64_t pixels) {
+  if (pixels < (std::int64_t{1} << 20)) return 1;
+  const unsigned hw = std::thread::hardware_concurrency();
+  return static_cast<int>(std::clamp(hw, 1u, 8u));
 }
 
 float LinearFactor(std::int32_t maxCount) {
@@ -132,11 +241,16 @@ bool MakeHstgrm_Main(WorkingImage& img, HistogramPictures& out, const HistogramH
   if (hooks.ShowBusy) hooks.ShowBusy(kHistogramBusyText);
 
   ChannelCounts counts;
+  const int threads =
+      hooks.Threads > 0
+          ? hooks.Threads
+          : CountThreads(static_cast<std::int64_t>(std::max(img.geo.Xend + 1, 0)) *
+                         std::max(img.geo.Yend + 1, 0));
   bool ok = false;
   if (img.biBitFlag == 8)
-    ok = CountColor08(img.MemStBmp1, img.geo, counts, hooks.PumpRow);
+    ok = CountColor08(img.MemStBmp1, img.geo, counts, hooks.PumpRow, threads);
   else if (img.biBitFlag == 24)
-    ok = CountColor24(img.MemStBmp1, img.geo, counts, hooks.PumpRow);
+    ok = CountColor24(img.MemStBmp1, img.geo, counts, hooks.PumpRow, threads);
 
   const std::int32_t m = counts.Max();
   out.LinearFactor = LinearFactor(m);

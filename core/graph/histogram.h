@@ -39,15 +39,25 @@ void CountRow08(const std::uint8_t* row, int width, const std::uint8_t* palette,
                 ChannelCounts& counts);
 
 // Add every pixel of the 24-bit (rows from byte 54) or 8-bit (palette at 54,
-// rows from byte 1078) store described by `geo` to `counts`, bottom row first,
-// `pump` after each row. Only whole rows that lie inside the store are counted:
-// when a row (or the palette) would reach past the end, or the geometry's stride
-// cannot hold its width, counting stops there and the result is false. A height
-// of 0 or less counts no rows and is not an error.
+// rows from byte 1078) store described by `geo` to `counts`, bottom row first.
+// Only whole rows that lie inside the store are counted: when a row (or the
+// palette) would reach past the end, or the geometry's stride cannot hold its
+// width, counting stops there and the result is false. A height of 0 or less
+// counts no rows and is not an error.
+//
+// threads <= 1 counts on the calling thread and pumps after each row. More
+// threads count bands of rows (about 2 MiB each) in parallel and pump once per
+// band on the calling thread, while the other threads are idle. The pump must not
+// replace the store or the geometry (the editor blocks image-taking commands
+// during a count); the store's size is still checked again after each pump.
 bool CountColor24(const Store& store, const Geometry& geo, ChannelCounts& counts,
-                  const RowPump& pump = {});
+                  const RowPump& pump = {}, int threads = 1);
 bool CountColor08(const Store& store, const Geometry& geo, ChannelCounts& counts,
-                  const RowPump& pump = {});
+                  const RowPump& pump = {}, int threads = 1);
+
+// Threads MakeHstgrm_Main counts with by default: 1 below a megapixel, else one
+// per core (at most 8).
+int CountThreads(std::int64_t pixels);
 
 // 255 / M as a 32-bit float, M the largest count over the three channels.
 // M = 0 (no pixels, which the open path rejects) gives 0.
@@ -85,6 +95,8 @@ struct HistogramHooks {
   // repainted at once.
   std::function<void(const std::string&)> ShowBusy;
   RowPump PumpRow;
+  // Counting threads; 0 chooses CountThreads(pixels).
+  int Threads = 0;
 };
 
 // The step after a picture has been loaded into img.MemStBmp1 with ImageWidth,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,60 @@ TEST(HistogramCount, NeverReadsOutsideTheStore) {
   ChannelCounts c4;
   EXPECT_TRUE(CountColor24(img.MemStBmp1, topDown, c4));
   EXPECT_EQ(c4.Max(), 0);
+}
+
+// Fills every byte of the rows (padding included) with a pattern, so a thread
+// that counts a row twice, skips one or strays into padding shows.
+void FillPattern(WorkingImage& img) {
+  for (std::size_t i = img.RowsOffset(); i < img.MemStBmp1.size(); ++i)
+    img.MemStBmp1[i] = static_cast<std::uint8_t>((i * 7 + i / 997) & 255);
+}
+
+bool SameCounts(const ChannelCounts& a, const ChannelCounts& b) {
+  return std::equal(a.Blue, a.Blue + 256, b.Blue) && std::equal(a.Green, a.Green + 256, b.Green) &&
+         std::equal(a.Red, a.Red + 256, b.Red);
+}
+
+TEST(HistogramCount, ParallelCountEqualsSerialAndPumpsOncePerBand) {
+  struct Case {
+    const char* name;
+    int w, h, bits;
+  } cases[] = {
+      {"24-bit, three bands of 87 rows", 8000, 200, 24},
+      {"24-bit, odd width, one band", 37, 301, 24},
+      {"8-bit, two bands", 7001, 450, 8},
+  };
+  for (const auto& c : cases) {
+    WorkingImage img = c.bits == 8 ? Make08(c.w, c.h, std::vector<std::uint8_t>(c.w * c.h))
+                                   : Make24(c.w, c.h, std::vector<TTriple>(c.w * c.h));
+    FillPattern(img);
+    img.GeometryStep();
+    auto count = c.bits == 8 ? CountColor08 : CountColor24;
+    ChannelCounts serial;
+    int serialPumps = 0;
+    ASSERT_TRUE(count(img.MemStBmp1, img.geo, serial, [&] { ++serialPumps; }, 1)) << c.name;
+    EXPECT_EQ(serialPumps, c.h) << c.name;
+    const int bandRows = std::max(1, std::min(c.h, (2 << 20) / img.Stride()));
+    for (int threads : {2, 3}) {
+      ChannelCounts parallel;
+      int pumps = 0;
+      ASSERT_TRUE(count(img.MemStBmp1, img.geo, parallel, [&] { ++pumps; }, threads)) << c.name;
+      EXPECT_TRUE(SameCounts(serial, parallel)) << c.name << ", " << threads << " threads";
+      EXPECT_EQ(pumps, (c.h + bandRows - 1) / bandRows) << c.name;
+    }
+  }
+}
+
+TEST(HistogramCount, ParallelCountStopsAtTheSameRowAsSerial) {
+  WorkingImage img = Make24(8000, 200, std::vector<TTriple>(8000 * 200));
+  FillPattern(img);
+  img.GeometryStep();
+  img.MemStBmp1.resize(img.MemStBmp1.size() - 24000 * 50 - 1);  // 149 whole rows
+  ChannelCounts serial, parallel;
+  EXPECT_FALSE(CountColor24(img.MemStBmp1, img.geo, serial, {}, 1));
+  EXPECT_FALSE(CountColor24(img.MemStBmp1, img.geo, parallel, {}, 2));
+  EXPECT_TRUE(SameCounts(serial, parallel));
+  EXPECT_EQ(Total(serial.Blue), 149 * 8000);
 }
 
 TEST(HistogramFactors, CommonScaleFromTheLargestCount) {
