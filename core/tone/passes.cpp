@@ -215,4 +215,19 @@ PassResult ApplyTonePass(const Store& src, Store& dst, const Geometry& geo,
   return {PassStatus::Unsupported, 0};
 }
 
+PassResult ApplyTonePass(WorkingImage& image, const ToneTables& tables, std::uint8_t SoloFlag,
+                         int sliderPosition, bool byKido, bool bySatu, const PassHooks& hooks) {
+  if (!image.ReadyFlag) return {};
+  TonePassRequest request;
+  request.biBitFlag = image.biBitFlag;
+  request.GrayPaletteFlag = image.GrayPaletteFlag;
+  request.SoloFlag = SoloFlag;
+  request.SliderPosition = sliderPosition;
+  request.ByKido = byKido;
+  request.BySatu = bySatu;
+  // The geometry is copied: a command run by the pump may open another picture.
+  const Geometry geo = image.geo;
+  return ApplyTonePass(image.MemStBmp1, image.MemStBmp2, geo, tables, request, hooks);
+}
+
 }  // namespace tav1

@@ -99,4 +99,10 @@ PassResult ApplyTonePass(const Store& src, Store& dst, const Geometry& geo,
                          const ToneTables& tables, const TonePassRequest& request,
                          const PassHooks& hooks = {});
 
+// The same on the working image: MemStBmp1 into MemStBmp2 with its geometry,
+// bit depth and GrayPaletteFlag. Does nothing (Done, 0 rows) while ReadyFlag
+// is false.
+PassResult ApplyTonePass(WorkingImage& image, const ToneTables& tables, std::uint8_t SoloFlag,
+                         int sliderPosition, bool byKido, bool bySatu, const PassHooks& hooks = {});
+
 }  // namespace tav1

@@ -380,5 +380,25 @@ TEST(Passes, DispatchByBitDepthAndSolo) {
   EXPECT_EQ(dst, src24);
 }
 
+TEST(Passes, WorkingImageOverloadRunsOnlyWhenReady) {
+  const ToneTables t = Uneven();
+  WorkingImage img;
+  img.MemStBmp1 = Picture8(5, 2, false);
+  img.biBitFlag = 8;
+  img.ImageWidth = 5;
+  img.ImageHeight = 2;
+  img.GeometryStep();
+  const Store before = img.MemStBmp2;
+  ApplyTonePass(img, t, kSoloNone, 30, false, true);
+  EXPECT_EQ(img.MemStBmp2, before);
+
+  img.ReadyFlag = true;
+  ApplyTonePass(img, t, kSoloNone, 30, false, true);
+  Store direct = img.MemStBmp1;
+  Apply8All_SatuUp(img.MemStBmp1, direct, img.geo, false, t, 30, false, true);
+  EXPECT_EQ(img.MemStBmp2, direct);
+  EXPECT_NE(img.MemStBmp2, before);
+}
+
 }  // namespace
 }  // namespace tav1
