@@ -1,5 +1,6 @@
 #include "core/state/rotate.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -8,34 +9,45 @@
 
 namespace tav1 {
 
-void RotateTargetRows(const std::uint8_t* const* srcRowTop, std::uint8_t* const* dstRowTop,
-                      int srcW, int srcH, int bytesPerPixel, Turn turn, int yBegin, int yEnd) {
+namespace {
+
+// Target rows are filled in blocks and, inside a block, in chunks of source
+// rows, so that the source rows a chunk reads (one page each) stay cached for
+// every row of the block instead of being fetched again per target row.
+constexpr int kRowBlock = 16;
+constexpr int kSourceChunk = 256;
+
+template <int Bpp>
+void TurnRows(const std::uint8_t* const* srcRowTop, std::uint8_t* const* dstRowTop, int srcW,
+              int srcH, Turn turn, int yBegin, int yEnd) {
   const int dstW = srcH;
-  for (int y = yBegin; y < yEnd; ++y) {
-    std::uint8_t* out = dstRowTop[y];
-    if (turn == Turn::Clockwise) {
-      // T(x, y) = S(y, h - 1 - x)
-      const std::size_t col = static_cast<std::size_t>(y) * bytesPerPixel;
-      for (int x = 0; x < dstW; ++x) {
-        const std::uint8_t* in = srcRowTop[srcH - 1 - x] + col;
-        if (bytesPerPixel == 1) {
-          out[x] = *in;
-        } else {
-          std::memcpy(out + 3 * static_cast<std::size_t>(x), in, 3);
-        }
-      }
-    } else {
-      // T(x, y) = S(w - 1 - y, x)
-      const std::size_t col = static_cast<std::size_t>(srcW - 1 - y) * bytesPerPixel;
-      for (int x = 0; x < dstW; ++x) {
-        const std::uint8_t* in = srcRowTop[x] + col;
-        if (bytesPerPixel == 1) {
-          out[x] = *in;
-        } else {
-          std::memcpy(out + 3 * static_cast<std::size_t>(x), in, 3);
-        }
+  for (int xc = 0; xc < dstW; xc += kSourceChunk) {
+    const int xe = std::min(dstW, xc + kSourceChunk);
+    for (int y = yBegin; y < yEnd; ++y) {
+      std::uint8_t* out = dstRowTop[y];
+      if (turn == Turn::Clockwise) {
+        // T(x, y) = S(y, h - 1 - x)
+        const std::size_t col = static_cast<std::size_t>(y) * Bpp;
+        for (int x = xc; x < xe; ++x)
+          std::memcpy(out + static_cast<std::size_t>(x) * Bpp, srcRowTop[srcH - 1 - x] + col, Bpp);
+      } else {
+        // T(x, y) = S(w - 1 - y, x)
+        const std::size_t col = static_cast<std::size_t>(srcW - 1 - y) * Bpp;
+        for (int x = xc; x < xe; ++x)
+          std::memcpy(out + static_cast<std::size_t>(x) * Bpp, srcRowTop[x] + col, Bpp);
       }
     }
+  }
+}
+
+}  // namespace
+
+void RotateTargetRows(const std::uint8_t* const* srcRowTop, std::uint8_t* const* dstRowTop,
+                      int srcW, int srcH, int bytesPerPixel, Turn turn, int yBegin, int yEnd) {
+  if (bytesPerPixel == 1) {
+    TurnRows<1>(srcRowTop, dstRowTop, srcW, srcH, turn, yBegin, yEnd);
+  } else {
+    TurnRows<3>(srcRowTop, dstRowTop, srcW, srcH, turn, yBegin, yEnd);
   }
 }
 
@@ -56,9 +68,11 @@ Store RotateQuarter(const Store& src, Turn turn, const std::function<void()>& pu
   for (int y = 0; y < th; ++y) dstRows[static_cast<std::size_t>(y)] = dst.data() + dv.RowTop(y);
 
   const int bpp = sv.bits / 8;
-  for (int y = 0; y < th; ++y) {
-    if (pumpRow) pumpRow();
-    RotateTargetRows(srcRows.data(), dstRows.data(), sv.width, sv.height, bpp, turn, y, y + 1);
+  for (int y = 0; y < th; y += kRowBlock) {
+    const int end = std::min(th, y + kRowBlock);
+    if (pumpRow)
+      for (int i = y; i < end; ++i) pumpRow();
+    RotateTargetRows(srcRows.data(), dstRows.data(), sv.width, sv.height, bpp, turn, y, end);
   }
   return dst;
 }

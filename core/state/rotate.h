@@ -18,9 +18,10 @@ enum class Turn {
   CounterClockwise,  // T(x, y) = S(w - 1 - y, x): S's right column, read downwards, is T's top row
 };
 
-// Turns src (w x h, 8 or 24 bits). pumpRow, when set, runs once before each
-// target row (the caller lets window events run there); the target is private
-// to this call until it returns, so an event cannot observe it half-written.
+// Turns src (w x h, 8 or 24 bits). pumpRow, when set, runs once per target row
+// (the caller lets window events run there); rows are filled in blocks of 16
+// and a block's pumps run just before it. The target is private to this call
+// until it returns, so an event cannot observe it half-written.
 // Throws StateError when src is not a valid 8- or 24-bit fixed-layout store.
 Store RotateQuarter(const Store& src, Turn turn, const std::function<void()>& pumpRow = {});
 

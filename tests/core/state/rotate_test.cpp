@@ -79,11 +79,42 @@ TEST(Rotate, EightBitKeepsPaletteAndIndices) {
   EXPECT_EQ(t.size(), 1078u + 3 * 4);
 }
 
+TEST(Rotate, LargePictureFollowsThePixelRule) {
+  // Larger than the row blocks and source chunks the pass works in.
+  const int w = 300, h = 270;
+  for (const int bits : {24, 8}) {
+    Store src = testing::Blank(w, h, bits);
+    auto value = [](int x, int y) { return static_cast<std::uint32_t>((x * 7919 + y * 104729) & 0xFFFFFF); };
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const std::uint32_t v = value(x, y);
+        if (bits == 8) {
+          *testing::Px(src, x, y) = static_cast<std::uint8_t>(v);
+        } else {
+          testing::Set24(src, x, y, v & 0xFF, (v >> 8) & 0xFF, v >> 16);
+        }
+      }
+    const Grid cw = Rows(RotateQuarter(src, Turn::Clockwise));
+    const Grid ccw = Rows(RotateQuarter(src, Turn::CounterClockwise));
+    const std::uint32_t mask = bits == 8 ? 0xFF : 0xFFFFFF;
+    ASSERT_EQ(cw.size(), static_cast<std::size_t>(w));
+    ASSERT_EQ(cw[0].size(), static_cast<std::size_t>(h));
+    for (int y = 0; y < w; ++y)
+      for (int x = 0; x < h; ++x) {
+        ASSERT_EQ(cw[y][x], value(y, h - 1 - x) & mask) << bits << " cw " << x << "," << y;
+        ASSERT_EQ(ccw[y][x], value(w - 1 - y, x) & mask) << bits << " ccw " << x << "," << y;
+      }
+  }
+}
+
 TEST(Rotate, PumpsOncePerTargetRow) {
   const Store src = From24({{a, b, c}, {d, e, f}});
   int pumps = 0;
   RotateQuarter(src, Turn::CounterClockwise, [&] { ++pumps; });
   EXPECT_EQ(pumps, 3);
+  pumps = 0;
+  RotateQuarter(From24(Grid(2, std::vector<std::uint32_t>(37, a))), Turn::Clockwise, [&] { ++pumps; });
+  EXPECT_EQ(pumps, 37);
 }
 
 TEST(Rotate, InvalidStoresAreRefused) {
