@@ -43,7 +43,7 @@ int MoveNoReplace(const std::string& temp, const std::string& target) {
 
 }  // namespace
 
-WriteResult WriteFileAtomic(const std::string& target, bool overwrite, const FillFile& fill) {
+WriteResult PublishFile(const std::string& target, bool overwrite, const FillFile& fill) {
   WriteResult r;
   std::error_code ec;
   if (!overwrite && fs::exists(fs::symlink_status(target, ec))) {
@@ -110,9 +110,9 @@ bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
   return WriteWithFlags(path, bytes, O_TRUNC, error);
 }
 
-WriteResult WriteBytesAtomic(const std::string& target, bool overwrite,
+WriteResult PublishBytes(const std::string& target, bool overwrite,
                              const std::vector<std::uint8_t>& bytes) {
-  return WriteFileAtomic(target, overwrite, [&bytes](const std::string& temp, std::string& error) {
+  return PublishFile(target, overwrite, [&bytes](const std::string& temp, std::string& error) {
     // O_EXCL: never write through a file or link that was already there.
     return WriteWithFlags(temp, bytes, O_EXCL, error);
   });

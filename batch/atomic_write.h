@@ -21,9 +21,9 @@ struct WriteResult {
 // alone (kExists), also when it appears while the content is being written.
 // The temporary file never survives a failure.
 using FillFile = std::function<bool(const std::string& tempPath, std::string& error)>;
-WriteResult WriteFileAtomic(const std::string& target, bool overwrite, const FillFile& fill);
+WriteResult PublishFile(const std::string& target, bool overwrite, const FillFile& fill);
 
-WriteResult WriteBytesAtomic(const std::string& target, bool overwrite,
+WriteResult PublishBytes(const std::string& target, bool overwrite,
                              const std::vector<std::uint8_t>& bytes);
 
 // Writes bytes to a path, replacing it; for temporary files that only this
