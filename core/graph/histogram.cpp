@@ -1,8 +1,8 @@
 #include "core/graph/histogram.h"
 
 #include <algorithm>
-#include <cmath>
 #include <barrier>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <system_error>
