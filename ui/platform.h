@@ -1,0 +1,40 @@
+// The desktop services the windows rely on, in one place: file drops from file
+// managers, opening a folder in the file browser, the temporary and settings
+// folders, the default beep, the mouse button state and a monotonic clock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+class QMimeData;
+
+namespace tav1::platform {
+
+QString ToQ(const std::string& utf8);
+std::string FromQ(const QString& text);
+
+// Local file paths of a drop (file managers offer them as file:// URLs). A drop
+// that carries no local path gives an empty list.
+std::vector<std::string> DroppedPaths(const QMimeData* data);
+bool OffersFiles(const QMimeData* data);
+
+// Opens the folder in the desktop's file browser; failures are not reported.
+void OpenFolder(const std::string& folder);
+
+// The user's temporary folder with a trailing separator.
+std::string TempDir();
+// The folder of the program file with a trailing separator.
+std::string ExeFolder();
+// The local application-data folder: $LOCALAPPDATA when set, else the
+// desktop's generic data folder (~/.local/share), without a trailing separator.
+std::string LocalAppData();
+
+void Beep();
+bool LeftButtonDown();
+// Milliseconds of a monotonic clock.
+std::int64_t MonotonicMs();
+
+}  // namespace tav1::platform
