@@ -179,7 +179,12 @@ struct IniLines {
     const std::size_t i = FindKey(Lower(section), Lower(key));
     if (i == std::string::npos) return std::nullopt;
     const std::string& line = lines[i];
-    return Trim(std::string_view(line).substr(line.find('=') + 1));
+    std::string_view v = Trim(std::string_view(line).substr(line.find('=') + 1));
+    // One pair of matching quotes around the value is not part of it, as with
+    // the profile functions this file format comes from.
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+      v = v.substr(1, v.size() - 2);
+    return v;
   }
 
   void Set(const char* section, const char* key, const std::string& value) {
@@ -366,7 +371,13 @@ Settings SettingsFile::Read() const {
 }
 
 void SettingsFile::Write(Settings& s) const {
-  const std::string path = FilePath();
+  // A link to the settings file is kept: the file it names is the one replaced.
+  std::string path = FilePath();
+  std::error_code ec;
+  if (fs::is_symlink(path, ec)) {
+    const fs::path real = fs::canonical(path, ec);
+    if (!ec) path = real.string();
+  }
   std::string existing;
   mode_t mode = 0644;
   struct stat st {};

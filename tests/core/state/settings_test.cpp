@@ -128,6 +128,19 @@ TEST(SettingsFile, ExistingFileIsFoundInAnyCase) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+TEST(SettingsFile, WritingThroughALinkKeepsTheLink) {
+  TempDir dir;
+  fs::create_directory(dir.Sub("conf"));
+  WriteAll(dir.Sub("real.ini"), kDefaultSettingsText);
+  fs::create_symlink(dir.Sub("real.ini"), dir.Sub("conf/TAV1.INI"));
+  const SettingsFile file(dir.Sub("conf"));
+  Settings s;
+  s.Scale = 1;
+  file.Write(s);
+  EXPECT_TRUE(fs::is_symlink(dir.Sub("conf/TAV1.INI")));
+  EXPECT_EQ(ParseSettings(ReadAll(dir.Sub("real.ini"))).Scale, 1);
+}
+
 TEST(SettingsParse, MissingOrNonIntegerValuesGiveReadDefaults) {
   const Settings s = ParseSettings(
       "[Parameter]\r\nR0=5\r\nR1=abc\r\nG2=\r\n[Settings]\r\nOrder=1\r\nAutoApply=x\r\n");
@@ -149,6 +162,12 @@ TEST(SettingsParse, SectionsAndKeysIgnoreCaseAndFirstOccurrenceCounts) {
   EXPECT_EQ(s.Y1, 32);   // in the second [Position] section, which is not read
   EXPECT_EQ(s.H1, 410);  // in another section
   EXPECT_EQ(s.Para[2][2], 300);  // parameters are not range-checked
+
+  const Settings q = ParseSettings("[Position]\nX1=\"5\"\nY1='6'\nH1=\"7'\nW1=\" 8 \"\n");
+  EXPECT_EQ(q.X1, 5);
+  EXPECT_EQ(q.Y1, 6);
+  EXPECT_EQ(q.H1, 410);  // unmatched quotes stay part of the value
+  EXPECT_EQ(q.W1, 8);
 }
 
 TEST(SettingsParse, OnlyStepsAndSaturationAreCorrected) {
