@@ -305,8 +305,12 @@ bool Editor::FormCloseQuery() {
         s.para.SetNine(FromTriples(st.Para));
       } catch (const std::exception& e) {
         std::cerr << "tav1: " << e.what() << '\n';
-        if (!view_.AskQuitAnyway(std::string(e.what()) +
-                                 "\r\n\r\n設定を保存せずに終了しますか？")) {
+        // The user must learn which file could not be written.
+        const std::string file = SettingsFile(s.IniPlaceTXT1).FilePath();
+        std::string text = e.what();
+        if (text.find(file) == std::string::npos)
+          text = "設定ファイルを書き込めません: " + file + "\r\n" + text;
+        if (!view_.AskQuitAnyway(text + "\r\n\r\n設定を保存せずに終了しますか？")) {
           allow = false;
           return;
         }

@@ -1,0 +1,370 @@
+// Opening, applying, the enabled states, grid selection and solo mode, pick-up
+// and the memories, through the real Editor.
+#include <regex>
+#include <string>
+
+#include "codecs/file_io.h"
+#include "editor_fixture.h"
+
+namespace tav1::test {
+namespace {
+
+bool Blank(const std::string& s) {
+  if (s.empty()) return false;
+  for (std::size_t i = 0; i < s.size();) {
+    if (s[i] == ' ') {
+      ++i;
+    } else if (s.compare(i, 3, "\u3000") == 0) {
+      i += 3;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+TEST_F(EditorTest, StartShowsTheDefaultsAndTheStartText) {
+  EXPECT_EQ(view.LastStatus(), "手動履歴作成はウィンドウ地を右クリック");
+  for (int r = 0; r < 3; ++r) EXPECT_EQ(view.Row(r), "0 0 255");
+  EXPECT_EQ(view.shown[ValueControl::TrackBar1], 10);
+  EXPECT_EQ(view.shown[ValueControl::AutoApplyCB1], 1);
+  EXPECT_EQ(view.rects[Window::Main].Left, 30);  // first-run text: X1=30
+}
+
+TEST_F(EditorTest, StatusLineAfterOpeningAndApplying) {
+  view.statuses.clear();
+  OpenSample();
+  const auto& st = view.statuses;
+  EXPECT_NE(std::find(st.begin(), st.end(), "読み込み中..."), st.end());
+  EXPECT_NE(std::find(st.begin(), st.end(), "読込み中..."), st.end());  // histogram count
+  EXPECT_TRUE(Blank(view.LastStatus())) << view.LastStatus();
+  EXPECT_EQ(view.mainCaption, "TAV1");
+  EXPECT_EQ(view.imageCaption, "sample.bmp ( 24 bit )");
+  EXPECT_TRUE(view.imageVisible);
+  EXPECT_TRUE(view.crossHair);
+
+  ed->ApplyClick();
+  EXPECT_TRUE(std::regex_match(view.LastStatus(), std::regex("処理時間: [0-9]+ ms")))
+      << view.LastStatus();
+}
+
+TEST_F(EditorTest, RejectedFileKeepsThePreviousPicture) {
+  OpenSample();
+  const Store before = S().img.MemStBmp1;
+  const std::string bad = Pic("bad.bmp");
+  Store s = MakeStore24(2, 2, [](int, int) { return TTriple{1, 2, 3}; });
+  s[28] = 4;  // 4 bits per pixel
+  WriteFileAtomic(bad, s.data(), s.size());
+  ed->CheckFile1(bad);
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0], "256色(8bit)かフルカラー(24bit)の画像だけロード可能");
+  EXPECT_EQ(S().img.MemStBmp1, before);
+  EXPECT_TRUE(S().img.ReadyFlag);
+}
+
+TEST_F(EditorTest, TwoFilesDroppedOnTheMainWindowOpenNothing) {
+  OpenSample();
+  ed->WMDropFiles({Pic("sample.bmp"), Pic("sample.bmp")});
+  EXPECT_EQ(view.messages.back(), "１ファイルだけドロップして下さい。");
+  EXPECT_EQ(view.beeps, 1);
+  EXPECT_FALSE(S().img.ReadyFlag);  // image commands stay off until the next open
+  ed->Form2WMDropFiles({Pic("sample.bmp"), Pic("sample.bmp")});
+  EXPECT_EQ(view.messages.size(), 1u);
+  ed->Form2WMDropFiles({Pic("sample.bmp")});
+  EXPECT_TRUE(S().img.ReadyFlag);
+  EXPECT_EQ(S().names.KeepFName, "sample.bmp");
+}
+
+// "適用" is enabled exactly when automatic application is off, except while an
+// apply runs; the step buttons only while no apply runs; the menu item follows
+// the box alone.
+TEST_F(EditorTest, ApplyAndStepButtonsEnabledAsTheDesignSays) {
+  auto on = [&](EnableTarget t) { return view.enabled.at(t); };
+  EXPECT_FALSE(on(EnableTarget::ApplyBB));
+  EXPECT_FALSE(on(EnableTarget::applymenu1));
+  EXPECT_TRUE(on(EnableTarget::IncBtn1));
+
+  OpenSample();
+  ed->AutoApplyCB1Click(false);
+  EXPECT_TRUE(on(EnableTarget::ApplyBB));
+  EXPECT_TRUE(on(EnableTarget::applymenu1));
+  const int pictures = view.pictures;
+  ed->IncBtn1Click();  // no apply without automatic application
+  EXPECT_EQ(view.pictures, pictures);
+
+  bool sampled = false;
+  view.onPump = [&] {
+    if (sampled) return;
+    sampled = true;
+    EXPECT_FALSE(on(EnableTarget::ApplyBB));
+    EXPECT_TRUE(on(EnableTarget::applymenu1));
+    for (EnableTarget t : {EnableTarget::DecBtn1, EnableTarget::IncBtn1, EnableTarget::Dec2,
+                           EnableTarget::Inc2})
+      EXPECT_FALSE(on(t));
+  };
+  ed->ApplyClick();
+  EXPECT_TRUE(sampled);
+  EXPECT_TRUE(on(EnableTarget::ApplyBB));
+  EXPECT_TRUE(on(EnableTarget::IncBtn1));
+
+  view.onPump = nullptr;
+  ed->AutoApplyCB1Click(true);
+  EXPECT_EQ(view.pictures, pictures + 1);  // turning it on applies nothing
+  EXPECT_FALSE(on(EnableTarget::ApplyBB));
+  EXPECT_FALSE(on(EnableTarget::applymenu1));
+}
+
+// A command arriving while a pass lets events run must not start a second
+// pass on the same stores; its apply runs once the first pass has ended.
+TEST_F(EditorTest, ApplyDuringAPassIsDeferredNotNested) {
+  OpenSample();
+  bool fired = false;
+  view.onPump = [&] {
+    if (fired) return;
+    fired = true;
+    ed->G_PlusClick();  // records and applies, from inside the running pass
+    ed->UndoClick();
+  };
+  ed->ApplyClick();
+  view.onPump = nullptr;
+  EXPECT_TRUE(fired);
+  EXPECT_EQ(view.maxPumpDepth, 1);
+  EXPECT_FALSE(S().ApplyingFlag);
+  EXPECT_FALSE(S().ApplyPending);
+  EXPECT_TRUE(view.enabled.at(EnableTarget::IncBtn1));
+  // The result matches the parameters now shown (the undo back to gamma 0).
+  EXPECT_EQ(Gamma(0), 0);
+  const Store shown = S().img.MemStBmp2;
+  ed->ApplyClick();
+  EXPECT_EQ(S().img.MemStBmp2, shown);
+}
+
+TEST_F(EditorTest, StepButtonsFollowTheCurrentCellAndPolarity) {
+  OpenSample();
+  Select(1, 1, 1, 1);
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  ed->IncBtn1Click();
+  EXPECT_EQ(Gamma(1), 1);
+  ed->Polarity1Click(1);
+  ed->Inc2Click();  // coarse gamma size 8, reversed
+  EXPECT_EQ(Gamma(1), -7);
+  EXPECT_EQ(view.Row(1), "0 -7 255");
+  EXPECT_EQ(Gamma(0), 0);
+
+  Select(2, 0, 2, 2);  // whole high-end column
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  ed->Dec2Click();
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(High(c), 247);
+}
+
+TEST_F(EditorTest, PresetsTargetTheSoloChannelOrAll) {
+  OpenSample();
+  ed->G_PlusClick();
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(Gamma(c), 103);
+  ed->Origin1Click(1);
+  ed->G_MinusClick();
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(Gamma(c), -103);
+  Select(0, 2, 2, 2);
+  ed->StringGrid1MouseUp(MouseButton::Left);  // blue solo
+  ed->Low0Click();
+  ed->High255Click();
+  ed->G_ZeroClick();
+  EXPECT_EQ(Gamma(2), 0);
+  EXPECT_EQ(S().para.at(0, 9 + 1), -103);  // red's kept value untouched
+}
+
+TEST_F(EditorTest, ClearAllWithAndWithoutSaturation) {
+  OpenSample();
+  ed->IncBtn1Click();
+  ed->SetTrackBar1Position(30);
+  ed->SetByKidoCB1(true);
+  view.allClearAnswers = {AllClearAnswer::Cancel, AllClearAnswer::No, AllClearAnswer::Yes};
+  ed->AllClear1Click();
+  EXPECT_EQ(Low(0), 1);
+  ed->AllClear1Click();
+  EXPECT_EQ(Low(0), 0);
+  EXPECT_EQ(S().TrackBar1, 30);
+  EXPECT_TRUE(S().ByKidoCB1);
+  ed->AllClear1Click();
+  EXPECT_EQ(S().TrackBar1, 10);
+  EXPECT_FALSE(S().ByKidoCB1);
+  EXPECT_EQ(view.shown[ValueControl::ByKidoCB1], 0);
+}
+
+TEST_F(EditorTest, RightClickClearsCellOrColumnAfterAsking) {
+  OpenSample();
+  ed->G_PlusClick();
+  Select(1, 2, 1, 2);
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  view.edgeAnswers = {false};
+  ed->StringGrid1MouseUp(MouseButton::Right);
+  EXPECT_EQ(Gamma(2), 103);
+  ed->StringGrid1MouseUp(MouseButton::Right);
+  EXPECT_EQ(Gamma(2), 0);
+  EXPECT_EQ(Gamma(0), 103);
+  Select(1, 0, 1, 2);
+  ed->StringGrid1KeyUp(kKeyNumpad0);  // the 0 key acts like a right click
+  EXPECT_EQ(view.edgeTexts.back(), "クリアしますか？");
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(Gamma(c), 0);
+}
+
+TEST_F(EditorTest, SoloEnteredSwitchedAndLeftThroughTheGrid) {
+  OpenSample();
+  ed->IncBtn1Click();  // red low 1
+  Select(2, 1, 2, 1);
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  ed->DecBtn1Click();  // green high 254
+
+  Select(0, 2, 2, 2);  // drag across the blue row
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  EXPECT_EQ(S().SoloFlag, 2);
+  EXPECT_EQ(view.Row(0), "-- -- --");
+  EXPECT_EQ(view.Row(1), "-- -- --");
+  EXPECT_EQ(view.Row(2), "0 0 255");
+  for (int i = 0; i < 256; ++i) {
+    EXPECT_EQ(S().tables.TableR[i], 0);
+    EXPECT_EQ(S().tables.TableG[i], 0);
+  }
+
+  Select(0, 0, 1, 1);  // a 2 x 2 block is not allowed in solo mode
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  // Back to the last accepted selection, the green high-end cell.
+  EXPECT_EQ(view.selection, (GridRect{2, 1, 2, 1}));
+
+  Select(0, 0, 2, 0);  // the red row: solo switches to red
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  EXPECT_EQ(S().SoloFlag, 0);
+  EXPECT_EQ(view.Row(0), "1 0 255");
+  EXPECT_EQ(view.Row(1), "-- -- --");
+  EXPECT_EQ(view.Row(2), "-- -- --");
+
+  Select(1, 1, 1, 1);  // a cell of another row ends solo mode
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  EXPECT_EQ(S().SoloFlag, 3);
+  EXPECT_EQ(view.Row(0), "1 0 255");
+  EXPECT_EQ(view.Row(1), "0 0 254");
+  EXPECT_EQ(view.Row(2), "0 0 255");
+  EXPECT_EQ(S().SavedSelection, (GridRect{1, 1, 1, 1}));
+}
+
+class PickUp : public EditorTest {
+ protected:
+  void SetUp() override {
+    EditorTest::SetUp();
+    // 4 x 3 picture; the (40, 30, 20) pixel at picture point (1, 2).
+    ed->CheckFile1(Write24("pick.bmp", 4, 3, [](int x, int y) {
+      if (x == 1 && y == 2) return TTriple{20, 30, 40};
+      return TTriple{100, 110, 120};
+    }));
+  }
+};
+
+TEST_F(PickUp, BlackSetsTheLowEndsRecordsAndApplies) {
+  view.pickAnswers = {PickAnswer::Black};
+  const int pictures = view.pictures;
+  ed->Image1MouseDown(MouseButton::Left, 1, 2);
+  ASSERT_EQ(view.pickLabels.size(), 1u);
+  EXPECT_EQ(view.pickLabels[0], "元画像 R=40 G=30 B=20\r\n現画像 R=40 G=30 B=20\r\n");
+  EXPECT_EQ(Low(0), 40);
+  EXPECT_EQ(Low(1), 30);
+  EXPECT_EQ(Low(2), 20);
+  EXPECT_EQ(S().history.UndoCounter(), 2);
+  EXPECT_EQ(view.pictures, pictures + 1);
+}
+
+TEST_F(PickUp, WhiteSetsTheHighEnds) {
+  view.pickAnswers = {PickAnswer::White};
+  ed->Image1MouseDown(MouseButton::Left, 1, 2);
+  EXPECT_EQ(High(0), 40);
+  EXPECT_EQ(High(1), 30);
+  EXPECT_EQ(High(2), 20);
+}
+
+TEST_F(PickUp, RefusalsChangeNothing) {
+  view.pickAnswers = {PickAnswer::Black, PickAnswer::White};
+  ed->Image1MouseDown(MouseButton::Left, 1, 2);
+  ed->Image1MouseDown(MouseButton::Left, 1, 2);  // white equal to the low ends
+  EXPECT_EQ(view.messages, std::vector<std::string>{"最小値よりも暗過ぎます"});
+  EXPECT_EQ(view.beeps, 0);
+  EXPECT_EQ(High(2), 255);
+  EXPECT_EQ(S().history.UndoCounter(), 2);
+
+  // Green solo: only green is checked, and a refusal beeps.
+  ed->High255Click();
+  view.pickAnswers = {PickAnswer::White};
+  Select(0, 1, 2, 1);
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  ASSERT_EQ(S().SoloFlag, 1);
+  ed->Image1MouseDown(MouseButton::Left, 1, 2);  // white 30 <= green low 30: refused
+  EXPECT_EQ(view.messages.back(), "最小値よりも暗過ぎます");
+  EXPECT_EQ(view.beeps, 1);
+}
+
+TEST_F(PickUp, OutsideThePictureOrOnAn8BitPictureNothingHappens) {
+  view.pickAnswers = {PickAnswer::Black};
+  ed->Image1MouseDown(MouseButton::Left, 4, 0);
+  ed->Image1MouseDown(MouseButton::Left, 0, -1);
+  EXPECT_TRUE(view.pickLabels.empty());
+  const std::string p8 = Pic("eight.bmp");
+  WriteBmp(p8, MakeStore8(5, 3));
+  ed->CheckFile1(p8);
+  ASSERT_EQ(S().img.biBitFlag, 8);
+  EXPECT_FALSE(view.crossHair);
+  ed->Image1MouseDown(MouseButton::Left, 1, 1);
+  EXPECT_TRUE(view.pickLabels.empty());
+}
+
+TEST_F(EditorTest, RecallOfAnUnstoredMemoryResetsToNeutral) {
+  OpenSample();
+  ed->IncBtn1Click();
+  ed->SetTrackBar1Position(40);
+  ed->SetByKidoCB1(true);
+  ed->SetBySatuCB1(true);
+  ed->SetOrder1(1);
+  ed->SetOrigin1(1);
+  Select(0, 0, 2, 0);
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  ASSERT_EQ(S().SoloFlag, 0);
+
+  ed->Mem2CallClick();
+  EXPECT_EQ(S().para.Nine(), ToneParams::Defaults());
+  EXPECT_EQ(S().SoloFlag, 3);
+  EXPECT_EQ(S().TrackBar1, 10);
+  EXPECT_FALSE(S().ByKidoCB1);
+  EXPECT_FALSE(S().BySatuCB1);
+  EXPECT_EQ(S().OrderFlag_I, 0);
+  EXPECT_EQ(S().GyakuFlag_I, 0);
+  EXPECT_EQ(view.shown[ValueControl::TrackBar1], 10);
+  EXPECT_EQ(view.shown[ValueControl::Order1], 0);
+  EXPECT_EQ(view.shown[ValueControl::Origin1], 0);
+  EXPECT_EQ(view.shown[ValueControl::BySatuCB1], 0);
+  for (int r = 0; r < 3; ++r) EXPECT_EQ(view.Row(r), "0 0 255");
+}
+
+TEST_F(EditorTest, StoredMemoryComesBack) {
+  OpenSample();
+  ed->IncBtn1Click();
+  ed->SetTrackBar1Position(40);
+  ed->Mem1WriteClick();
+  ed->DecBtn1Click();
+  ed->SetTrackBar1Position(10);
+  const int pictures = view.pictures;
+  ed->Mem1CallClick();
+  EXPECT_EQ(Low(0), 1);
+  EXPECT_EQ(S().TrackBar1, 40);
+  EXPECT_EQ(view.pictures, pictures + 2);  // the slider's own apply, then the recall's
+}
+
+TEST_F(EditorTest, SettingsDialogRadioGroupsClampAndWriteBack) {
+  ed->SetOrder1(5);
+  EXPECT_EQ(view.shown[ValueControl::Order1], 1);
+  EXPECT_EQ(S().OrderFlag_I, 1);
+  ed->SetOrder1(-4);
+  EXPECT_EQ(view.shown[ValueControl::Order1], -1);
+  EXPECT_EQ(S().OrderFlag_I, 0);
+  ed->SetMakeHistoryMode(3);
+  EXPECT_EQ(S().MakeHistoryMode_I, 1);
+}
+
+}  // namespace
+}  // namespace tav1::test
