@@ -175,12 +175,12 @@ bmp::HeaderView CheckFixedImage(const std::vector<std::uint8_t>& fixed) {
   return h;
 }
 
-void WriteBmp(const std::string& path, const std::vector<std::uint8_t>& fixed) {
+void WriteBmp(const std::string& path, const std::vector<std::uint8_t>& fixed, bool durable) {
   const bmp::HeaderView h = CheckFixedImage(fixed);
   std::uint8_t header[bmp::kFileHeaderSize + bmp::kInfoHeaderSize];
   bmp::WriteHeaders(header, h.width, h.height, h.bits);
   const std::uint64_t total = bmp::ImageBytes(h.width, h.height, h.bits);
-  AtomicFileWriter out(path);
+  AtomicFileWriter out(path, durable);
   out.Write(header, sizeof header);
   out.Write(fixed.data() + sizeof header, total - sizeof header);
   out.Commit();

@@ -52,7 +52,8 @@ bool IsGrayRampPalette(const std::vector<std::uint8_t>& fixed);
 bmp::HeaderView CheckFixedImage(const std::vector<std::uint8_t>& fixed);
 
 // Writes a fixed-layout store as an uncompressed BMP of the same depth (8-bit:
-// colours used 256 and the 256-entry table; 24-bit: no table), atomically.
-void WriteBmp(const std::string& path, const std::vector<std::uint8_t>& fixed);
+// colours used 256 and the 256-entry table; 24-bit: no table), atomically
+// (`durable` as for AtomicFileWriter; scratch files may skip the sync).
+void WriteBmp(const std::string& path, const std::vector<std::uint8_t>& fixed, bool durable = true);
 
 }  // namespace tav1

@@ -74,7 +74,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
+AtomicFileWriter::AtomicFileWriter(const std::string& path, bool durable) : path_(path), durable_(durable) {
   std::string templ = FolderOf(path) + "/." + NameOf(path) + ".tmp.XXXXXX";
   std::vector<char> buf(templ.begin(), templ.end());
   buf.push_back('\0');
@@ -115,13 +115,14 @@ void AtomicFileWriter::Write(const void* data, std::size_t n) {
 
 void AtomicFileWriter::Commit() {
   if (fd_ < 0) throw CodecError(Describe("ファイルに書き込めません", path_, EBADF));
-  if (::fsync(fd_) != 0) Fail("ファイルに書き込めません", errno);
+  if (durable_ && ::fsync(fd_) != 0) Fail("ファイルに書き込めません", errno);
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) Fail("ファイルに書き込めません", errno);
   if (::rename(tempPath_.c_str(), path_.c_str()) != 0) Fail("ファイルを置き換えられません", errno);
   tempPath_.clear();
   committed_ = true;
+  if (!durable_) return;
   // Make the rename itself durable; a failure here no longer endangers either file.
   const int dir = ::open(FolderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
@@ -130,8 +131,8 @@ void AtomicFileWriter::Commit() {
   }
 }
 
-void WriteFileAtomic(const std::string& path, const void* data, std::size_t n) {
-  AtomicFileWriter w(path);
+void WriteFileAtomic(const std::string& path, const void* data, std::size_t n, bool durable) {
+  AtomicFileWriter w(path, durable);
   w.Write(data, n);
   w.Commit();
 }

@@ -17,9 +17,11 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 // reader sees either the old file or the complete new one. Any failure removes
 // the new file, leaves the old one intact and throws CodecError naming `path`.
 // Nothing is published until Commit(); destroying an uncommitted writer discards it.
+// Without `durable` the data is not synced to disk before the rename: still
+// all-or-nothing for readers, but a power loss may lose it (scratch files).
 class AtomicFileWriter {
  public:
-  explicit AtomicFileWriter(const std::string& path);
+  explicit AtomicFileWriter(const std::string& path, bool durable = true);
   ~AtomicFileWriter();
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -35,9 +37,10 @@ class AtomicFileWriter {
   std::string path_;
   std::string tempPath_;
   int fd_ = -1;
+  bool durable_ = true;
   bool committed_ = false;
 };
 
-void WriteFileAtomic(const std::string& path, const void* data, std::size_t n);
+void WriteFileAtomic(const std::string& path, const void* data, std::size_t n, bool durable = true);
 
 }  // namespace tav1

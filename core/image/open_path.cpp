@@ -111,7 +111,7 @@ bool ReadAll(const std::string& path, std::vector<std::uint8_t>& bytes, WorkingI
 bool WriteTemp(const std::string& path, const std::string& tempPath, const std::vector<std::uint8_t>& store,
                  WorkingImage& img, OpenPort& port) {
   try {
-    WriteBmp(tempPath, store);
+    WriteBmp(tempPath, store, /*durable=*/false);  // rewritten by every open
   } catch (const CodecError& e) {
     RejectDamaged(img, port, path, openmsg::kTempWrite, e.what());
     return false;

@@ -1,0 +1,162 @@
+// Every BMP, JPEG and PNG of the shared corpus goes through the open path: it is
+// either accepted with the pixels an independent decoder (ImageMagick's
+// convert) sees, or rejected with one message. Nothing may crash or hang.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "codecs/file_io.h"
+#include "core/image/open_path.h"
+#include "core/image/recording_port.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint16_t> rgb;  // 16-bit samples, top row first
+};
+
+// Reads a binary PPM or PGM as convert writes it (maxval 255 or 65535).
+bool ReadPnm(const std::string& path, Picture& out) {
+  std::vector<std::uint8_t> b;
+  try {
+    b = tav1::ReadFileBytes(path);
+  } catch (const tav1::CodecError&) {
+    return false;
+  }
+  std::size_t p = 0;
+  auto token = [&]() {
+    while (p < b.size() && (std::isspace(b[p]) || b[p] == '#')) {
+      if (b[p] == '#')
+        while (p < b.size() && b[p] != '\n') ++p;
+      else
+        ++p;
+    }
+    std::string t;
+    while (p < b.size() && !std::isspace(b[p])) t += static_cast<char>(b[p++]);
+    return t;
+  };
+  const std::string magic = token();
+  if (magic != "P6" && magic != "P5") return false;
+  out.width = std::atoi(token().c_str());
+  out.height = std::atoi(token().c_str());
+  const int maxval = std::atoi(token().c_str());
+  ++p;  // the one whitespace byte before the samples
+  const int channels = magic == "P6" ? 3 : 1;
+  const int bytes = maxval > 255 ? 2 : 1;
+  const std::size_t count = static_cast<std::size_t>(out.width) * out.height;
+  if (out.width <= 0 || out.height <= 0 || b.size() < p + count * channels * bytes) return false;
+  out.rgb.resize(count * 3);
+  for (std::size_t i = 0; i < count; ++i)
+    for (int c = 0; c < 3; ++c) {
+      const std::size_t at = p + (i * channels + (channels == 3 ? c : 0)) * bytes;
+      const unsigned v = bytes == 2 ? (b[at] << 8) | b[at + 1] : b[at] * 257u;
+      out.rgb[i * 3 + c] = static_cast<std::uint16_t>(v);
+    }
+  return true;
+}
+
+bool HaveConvert() { return std::system("convert -version > /dev/null 2>&1") == 0; }
+
+// Largest channel difference between the source store and the reference, in
+// 8-bit units: the reference's 16-bit samples are cut to their high byte, as
+// the PNG reader cuts 16-bit files.
+int MaxDifference(const tav1::WorkingImage& img, const Picture& ref) {
+  const int w = img.ImageWidth, h = img.ImageHeight;
+  const std::size_t stride = static_cast<std::size_t>(tav1::bmp::Stride(w, img.biBitFlag));
+  const std::uint8_t* rows = img.MemStBmp1.data() + tav1::bmp::RowsOffset(img.biBitFlag);
+  const std::uint8_t* pal = img.MemStBmp1.data() + tav1::bmp::kPaletteOffset;
+  int worst = 0;
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* row = rows + static_cast<std::size_t>(h - 1 - y) * stride;
+    for (int x = 0; x < w; ++x) {
+      const std::uint8_t* bgr = img.biBitFlag == 8 ? pal + 4 * row[x] : row + 3 * x;
+      const std::uint16_t* want = &ref.rgb[(static_cast<std::size_t>(y) * w + x) * 3];
+      for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(bgr[2 - c] - (want[c] >> 8)));
+    }
+  }
+  return worst;
+}
+
+TEST(CorpusOpen, EveryFileIsAcceptedWithTheReferencePixelsOrRejectedWithAMessage) {
+  const fs::path corpus = TAV1_CORPUS_DIR;
+  std::ifstream manifest(corpus / "MANIFEST.tsv");
+  if (!manifest) GTEST_SKIP() << "no corpus at " << corpus;
+  const bool compare = HaveConvert();
+
+  const fs::path scratch = fs::temp_directory_path() / "tav1_corpus_open";
+  fs::remove_all(scratch);
+  fs::create_directories(scratch);
+  tav1::OpenedNames names;
+  names.PathTemp1 = scratch.string() + "/";
+  const std::string refPath = (scratch / "ref.ppm").string();
+
+  int accepted = 0, rejected = 0, compared = 0, unreadableByReference = 0;
+  std::ostringstream rejectedButReadable;
+  std::string line;
+  std::getline(manifest, line);  // column names
+  while (std::getline(manifest, line)) {
+    std::istringstream cols(line);
+    std::string rel, format;
+    std::getline(cols, rel, '\t');
+    std::getline(cols, format, '\t');
+    if (format != "BMP" && format != "JPEG" && format != "PNG") continue;
+    const std::string path = (corpus / rel).string();
+
+    tav1::WorkingImage img;
+    tav1::testing::RecordingPort port;
+    const tav1::OpenOutcome outcome = tav1::OpenChecks(path, img, names, port);
+    ASSERT_TRUE(outcome == tav1::OpenOutcome::Accepted || outcome == tav1::OpenOutcome::Rejected) << rel;
+
+    Picture ref;
+    bool haveRef = false;
+    if (compare) {
+      fs::remove(refPath);
+      // convert turns PNGs whose gAMA says linear into sRGB on output; the
+      // program shows stored values, so the reference is relabelled, not converted.
+      const std::string relabel = format == "PNG" ? " -set colorspace sRGB" : "";
+      const std::string cmd = "convert '" + path + "[0]'" + relabel + " -alpha off -depth 16 'ppm:" + refPath +
+                              "' > /dev/null 2>&1";
+      haveRef = std::system(cmd.c_str()) == 0 && ReadPnm(refPath, ref);
+      if (!haveRef) ++unreadableByReference;
+    }
+
+    if (outcome == tav1::OpenOutcome::Rejected) {
+      ++rejected;
+      std::string message;
+      int boxes = 0;
+      for (const auto& c : port.calls)
+        if (c.rfind("box:", 0) == 0) ++boxes, message = c.substr(4);
+      EXPECT_EQ(boxes, 1) << rel;
+      EXPECT_TRUE(img.MemStBmp1.empty()) << rel;
+      if (haveRef) rejectedButReadable << "  " << rel << ": " << message << "\n";
+      continue;
+    }
+    ++accepted;
+    EXPECT_FALSE(img.LoadRejected) << rel;
+    EXPECT_GE(img.MemStBmp1.size(), tav1::bmp::ImageBytes(img.ImageWidth, img.ImageHeight, img.biBitFlag)) << rel;
+    if (!haveRef) continue;
+    ++compared;
+    ASSERT_EQ(ref.width, img.ImageWidth) << rel;
+    ASSERT_EQ(ref.height, img.ImageHeight) << rel;
+    // BMP and PNG decode exactly; JPEG decoders may differ by their rounding.
+    const int tolerance = format == "JPEG" ? 2 : 0;
+    EXPECT_LE(MaxDifference(img, ref), tolerance) << rel;
+  }
+  fs::remove_all(scratch);
+  std::printf("corpus: %d accepted (%d compared with convert), %d rejected, %d unreadable by convert\n", accepted,
+              compared, rejected, unreadableByReference);
+  if (!rejectedButReadable.str().empty())
+    std::printf("rejected although convert reads them:\n%s", rejectedButReadable.str().c_str());
+}
+
+}  // namespace
