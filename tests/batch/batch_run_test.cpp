@@ -362,3 +362,50 @@ TEST_F(BatchRunTest, SettingsFileSuppliesTheCorrectionAndIsNeverWritten) {
 
 }  // namespace
 }  // namespace tav1::batch::testing
+
+namespace tav1::batch::testing {
+namespace {
+
+// Real files of public test suites: each is written, or refused with the
+// editor's own message, and one refusal does not stop the rest.
+TEST_F(BatchRunTest, CorpusFilesGetTheEditorsVerdicts) {
+  const fs::path corpus = TAV1_CORPUS_DIR;
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  struct Case {
+    const char* file;
+    const char* message;  // nullptr: written
+  };
+  const Case cases[] = {
+      {"bmpsuite/g/rgb24.bmp", nullptr},
+      {"bmpsuite/g/pal8os2.bmp", nullptr},
+      {"afl-testcases/testcases/images/jpeg/not_kitty.jpg", nullptr},
+      {"afl-testcases/testcases/images/png/not_kitty_alpha.png", nullptr},
+      {"bmpsuite/g/pal4.bmp", "256色(8bit)かフルカラー(24bit)の画像だけロード可能"},
+      {"bmpsuite/b/badbitcount.bmp", "256色(8bit)かフルカラー(24bit)の画像だけロード可能"},
+      {"bmpsuite/g/pal8rle.bmp", "圧縮形式は扱えません"},
+      {"bmpsuite/g/pal8topdown.bmp", "パレットが256個未満なので非対応です"},
+      {"bmpsuite/b/reallybig.bmp", "画像が大きすぎます(縦横 8000 以下のみ)"},
+  };
+  std::vector<std::string> args = {"-j", "2", "--params", kParams, "--out-dir", P("out")};
+  for (const Case& c : cases) {
+    if (!fs::exists(corpus / c.file)) GTEST_SKIP() << "corpus lacks " << c.file;
+    args.push_back((corpus / c.file).string());
+  }
+  const RunOutput r = Run(args);
+  EXPECT_EQ(r.code, kExitSomeNotWritten);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const fs::path in = corpus / c.file;
+    const fs::path out = Path("out") / (in.stem().string() + "_tav1" + in.extension().string());
+    if (c.message == nullptr) {
+      EXPECT_TRUE(fs::exists(out));
+    } else {
+      EXPECT_FALSE(fs::exists(out));
+      EXPECT_NE(r.err.find(in.string() + ": " + c.message + "\n"), std::string::npos) << r.err;
+    }
+  }
+  EXPECT_NE(r.err.find("4 processed, 5 rejected, 0 skipped, 0 failed"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace tav1::batch::testing
