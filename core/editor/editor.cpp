@@ -133,22 +133,33 @@ void Editor::Boundary(F&& f) {
 }
 
 void Editor::ResetAfterError() {
-  EditorState& s = *s_;
-  s.ApplyingFlag = false;
-  s.Undoing = false;
-  s.IsRestoring = false;
-  s.names.ShrinkName.clear();
-  s.names.RotateName.clear();
-  applyDepth_ = 0;
-  undoButtonsOff_ = false;
-  pngSaving_ = false;
+  // A handler that failed inside the pump of another one leaves that outer
+  // handler's flags alone; it resets them itself when it ends.
+  if (pumpLevel_ == 0) {
+    EditorState& s = *s_;
+    s.ApplyingFlag = false;
+    s.Undoing = false;
+    s.IsRestoring = false;
+    s.names.ShrinkName.clear();
+    s.names.RotateName.clear();
+    undoButtonsOff_ = false;
+    pngSaving_ = false;
+  }
   UpdateEnabled();
 }
 
 void Editor::Pump() {
   const int saved = depth_;
   depth_ = 0;
-  view_.PumpEvents();
+  ++pumpLevel_;
+  try {
+    view_.PumpEvents();
+  } catch (...) {
+    --pumpLevel_;
+    depth_ = saved;
+    throw;
+  }
+  --pumpLevel_;
   depth_ = saved;
 }
 
@@ -558,29 +569,50 @@ void Editor::FlushPendingApply() {
   RunPassAndShow();
 }
 
-void Editor::FinishApply(std::int64_t startMs, bool outerApplying) {
-  --applyDepth_;
-  UpdateEnabled();
-  view_.FocusMain(FocusTarget::MainWindow);
-  // An apply started from inside a running one leaves the outer one's flag set.
-  s_->ApplyingFlag = outerApplying;
-  view_.SetStatus("処理時間: " + std::to_string(NowMs() - startMs) + " ms", false);
-}
+// The part of an apply around its pass: the flag and the disabled controls,
+// undone on every way out. An apply started from inside a running one (from
+// the pump) leaves the outer one's flag and disabled controls as they are.
+class Editor::ApplyScope {
+ public:
+  explicit ApplyScope(Editor& e)
+      : e_(e), t0_(NowMs()), outerApplying_(e.s_->ApplyingFlag && e.applyDepth_ > 0) {
+    e_.s_->ApplyingFlag = true;
+    ++e_.applyDepth_;
+    e_.UpdateEnabled();
+  }
+  ~ApplyScope() {
+    if (!finished_) {
+      --e_.applyDepth_;
+      e_.s_->ApplyingFlag = outerApplying_;
+    }
+  }
+  // The normal end: controls back, main window to the front, the time.
+  void Finish() {
+    finished_ = true;
+    --e_.applyDepth_;
+    e_.UpdateEnabled();
+    e_.view_.FocusMain(FocusTarget::MainWindow);
+    e_.s_->ApplyingFlag = outerApplying_;
+    e_.view_.SetStatus("処理時間: " + std::to_string(NowMs() - t0_) + " ms", false);
+  }
+
+ private:
+  Editor& e_;
+  std::int64_t t0_;
+  bool outerApplying_;
+  bool finished_ = false;
+};
 
 void Editor::ApplyClick() {
   Boundary([&] {
     EditorState& s = *s_;
-    const std::int64_t t0 = NowMs();
-    const bool outer = s.ApplyingFlag && applyDepth_ > 0;
-    s.ApplyingFlag = true;
-    ++applyDepth_;
-    UpdateEnabled();
+    ApplyScope apply(*this);
     Refresh3();
     if (s.img.ReadyFlag) {
       GraphToFront();
       RunPassAndShow();
     }
-    FinishApply(t0, outer);
+    apply.Finish();
   });
 }
 
@@ -588,16 +620,12 @@ void Editor::InUndoNewApply() {
   Boundary([&] {
     EditorState& s = *s_;
     if (!s.img.ReadyFlag) return;
-    const std::int64_t t0 = NowMs();
-    const bool outer = s.ApplyingFlag && applyDepth_ > 0;
-    s.ApplyingFlag = true;
-    ++applyDepth_;
-    UpdateEnabled();
+    ApplyScope apply(*this);
     Refresh3();
     GraphToFront();
     if (s.MakeHistoryMode_I == 0) MakeHistory();
     RunPassAndShow();
-    FinishApply(t0, outer);
+    apply.Finish();
     s.UndoFlag = false;
     s.history.InUndoNewApplyReset();
     s.IsRestoring = false;

@@ -195,7 +195,7 @@ class Editor {
   // while another store pass runs.
   void RunPassAndShow();
   void FlushPendingApply();
-  void FinishApply(std::int64_t startMs, bool outerApplying);
+  class ApplyScope;
 
   HistoryEntry CurrentEntry() const;
   void ReadHistoryPara(const HistoryEntry& e);
@@ -210,7 +210,8 @@ class Editor {
 
   EditorView& view_;
   std::unique_ptr<EditorState> s_;
-  int depth_ = 0;
+  int depth_ = 0;      // handler nesting below the current boundary
+  int pumpLevel_ = 0;  // PumpEvents calls in progress
   int applyDepth_ = 0;      // applies in progress (their controls stay disabled)
   bool undoButtonsOff_ = false;
   bool pngSaving_ = false;

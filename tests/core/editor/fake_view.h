@@ -52,6 +52,7 @@ class FakeView : public EditorView {
   bool quitAnyway = true;
   std::optional<Store> clipboard;
   std::function<void()> onPump;  // runs inside PumpEvents (events arriving mid-pass)
+  std::function<int(const Store&, const std::string&)> onShrink;  // the shrink dialog
 
   // UserReport
   void MessageBox(const std::string& text) override {
@@ -151,7 +152,9 @@ class FakeView : public EditorView {
     return Pop(yesNoAnswers, false);
   }
   int ShowJpegSaveDialog(JpegSaveRequest&) override { return jpegResult; }
-  int ShowShrinkDialog(const Store&, const std::string&) override { return 2; }
+  int ShowShrinkDialog(const Store& result, const std::string& path) override {
+    return onShrink ? onShrink(result, path) : 2;
+  }
   bool AskQuitAnyway(const std::string& text) override {
     log.push_back("quit?:" + text);
     return quitAnyway;
