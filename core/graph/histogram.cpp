@@ -39,6 +39,29 @@ void CountRow08(const std::uint8_t* row, int width, const std::uint8_t* palette,
 
 namespace {
 
+void AddInto(ChannelCounts& to, const ChannelCounts& from) {
+  for (int i = 0; i < 256; ++i) {
+    to.Blue[i] += from.Blue[i];
+    to.Green[i] += from.Green[i];
+    to.Red[i] += from.Red[i];
+  }
+}
+
+// How often each palette index occurs. An 8-bit picture is counted by index
+// and mapped through the palette once at the end: one increment per pixel
+// instead of three, with the same result.
+struct IndexCounts {
+  std::int32_t n[256] = {};
+};
+
+void AddInto(IndexCounts& to, const IndexCounts& from) {
+  for (int i = 0; i < 256; ++i) to.n[i] += from.n[i];
+}
+
+void CountIndexRow(const std::uint8_t* row, int width, IndexCounts& counts) {
+  for (int x = 0; x < width; ++x) ++counts.n[row[x]];
+}
+
 bool RowInside(std::size_t size, std::size_t off, int stride) {
   return off <= size && size - off >= static_cast<std::size_t>(stride);
 }
@@ -60,9 +83,9 @@ constexpr std::size_t kBandBytes = std::size_t{2} << 20;
 // threads > 1: bands of rows, each band's rows split among the threads, every
 // thread counting into counts of its own that are added up at the end; the pump
 // runs once per band on the calling thread while no other thread reads the store.
-template <typename Kernel>
+template <typename Counts, typename Kernel>
 bool ForEachRow(const Store& store, std::size_t rowsOffset, int stride, int rows,
-                const RowPump& pump, int threads, ChannelCounts& counts, Kernel&& kernel) {
+                const RowPump& pump, int threads, Counts& counts, Kernel&& kernel) {
   if (rows <= 0) return true;
   if (stride <= 0) return false;
   threads = std::clamp(threads, 1, rows);
@@ -80,7 +103,7 @@ bool ForEachRow(const Store& store, std::size_t rowsOffset, int stride, int rows
 
   const int band = std::max<int>(threads, static_cast<int>(std::min<std::size_t>(
                                               kBandBytes / static_cast<std::size_t>(stride), rows)));
-  std::vector<ChannelCounts> local(static_cast<std::size_t>(threads));
+  std::vector<Counts> local(static_cast<std::size_t>(threads));
   std::barrier sync(threads);
   // Written by the calling thread before the start barrier, read by the others after it.
   const std::uint8_t* bandBase = nullptr;
@@ -141,12 +164,7 @@ bool ForEachRow(const Store& store, std::size_t rowsOffset, int stride, int rows
   sync.arrive_and_wait();
   for (auto& th : pool) th.join();
 
-  for (const ChannelCounts& l : local)
-    for (int i = 0; i < 256; ++i) {
-      counts.Blue[i] += l.Blue[i];
-      counts.Green[i] += l.Green[i];
-      counts.Red[i] += l.Red[i];
-    }
+  for (const Counts& l : local) AddInto(counts, l);
   return ok;
 }
 
@@ -166,13 +184,21 @@ bool CountColor08(const Store& store, const Geometry& geo, ChannelCounts& counts
   if (geo.Yend < 0) return true;
   if (width > geo.XBytes08) return false;
   if (store.size() < bmp::kPaletteOffset + bmp::kPaletteBytes) return false;
-  // A copy: the pump may run code that replaces the store between rows.
+  // The palette as it was when counting began: the pump runs other code.
   std::uint8_t palette[bmp::kPaletteBytes];
   std::memcpy(palette, store.data() + bmp::kPaletteOffset, bmp::kPaletteBytes);
-  return ForEachRow(store, bmp::kRows08Offset, geo.XBytes08, geo.Yend + 1, pump, threads, counts,
-                    [&](const std::uint8_t* row, ChannelCounts& c) {
-                      CountRow08(row, width, palette, c);
-                    });
+  IndexCounts idx;
+  const bool ok = ForEachRow(store, bmp::kRows08Offset, geo.XBytes08, geo.Yend + 1, pump, threads,
+                             idx, [&](const std::uint8_t* row, IndexCounts& c) {
+                               CountIndexRow(row, width, c);
+                             });
+  for (int i = 0; i < 256; ++i) {
+    const std::uint8_t* e = palette + 4 * i;
+    counts.Blue[e[0]] += idx.n[i];
+    counts.Green[e[1]] += idx.n[i];
+    counts.Red[e[2]] += idx.n[i];
+  }
+  return ok;
 }
 
 int CountThreads(std::int64_t pixels) {

@@ -34,7 +34,9 @@ using RowPump = std::function<void()>;
 // Row kernels: add the first `width` pixels of one stored row. Padding bytes
 // past them are never read.
 void CountRow24(const std::uint8_t* row, int width, ChannelCounts& counts);
-// `palette` is 256 entries of 4 bytes: blue, green, red, reserved.
+// `palette` is 256 entries of 4 bytes: blue, green, red, reserved. (CountColor08
+// counts indices and maps them through the palette once; this is the per-pixel
+// form of the same sum.)
 void CountRow08(const std::uint8_t* row, int width, const std::uint8_t* palette,
                 ChannelCounts& counts);
 

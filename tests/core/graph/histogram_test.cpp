@@ -105,6 +105,13 @@ TEST(HistogramCount, EightBitFiveWideLooksUpPaletteAndSkipsPadding) {
   EXPECT_EQ(c.Green[50], 7);
   EXPECT_EQ(c.Red[60], 7);
   EXPECT_EQ(Total(c.Blue) + Total(c.Green) + Total(c.Red), 30);
+
+  // Counting by index and mapping once gives the per-pixel lookup's sum.
+  ChannelCounts perPixel;
+  for (int r = 0; r < 2; ++r)
+    CountRow08(img.MemStBmp1.data() + 1078 + 8 * r, 5, img.MemStBmp1.data() + 54, perPixel);
+  EXPECT_TRUE(std::equal(c.Blue, c.Blue + 256, perPixel.Blue));
+  EXPECT_TRUE(std::equal(c.Red, c.Red + 256, perPixel.Red));
 }
 
 TEST(HistogramCount, NeverReadsOutsideTheStore) {
