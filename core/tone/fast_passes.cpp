@@ -59,7 +59,8 @@ int WalkRowsInRounds(const Store& src, Store& dst, std::int64_t base, std::int64
     afterRound(done, done + 1);
     ++done;
   }
-  return done;
+  // Rows written into a store that has since shrunk are gone with it.
+  return std::min(done, RowsThatFit(src, dst, base, stride, rows));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codecs/bmp_layout.h"
+#include "core/tone/fast_passes.h"
 #include "core/tone/satu.h"
 
 namespace tav1 {
@@ -70,10 +71,6 @@ int WalkRows(const Store& src, Store& dst, std::int64_t base, std::int64_t strid
   return rows;
 }
 
-void Pump(const PassHooks& hooks) {
-  if (hooks.pump) hooks.pump();
-}
-
 void Status(const PassHooks& hooks, const std::string& text) {
   if (hooks.status) hooks.status(text);
 }
@@ -110,13 +107,8 @@ PassResult Apply24All_SatuUp(const Store& src, Store& dst, const Geometry& geo,
   const ToneTables t = tables;  // the pump may rebuild the caller's tables
   const float S = SatuFactor24(sliderPosition);
   PassResult result;
-  result.rows = WalkRows(
-      src, dst, bmp::kRows24Offset, geo.XBytes24, std::int64_t{geo.Xend} + 1, 3, geo.Yend,
-      [&](const std::uint8_t* in, std::uint8_t* out, int pixels) {
-        Apply24AllRow(reinterpret_cast<const TTriple*>(in), reinterpret_cast<TTriple*>(out),
-                      pixels, t, S, byKido, bySatu);
-      },
-      [&](int) { Pump(hooks); });
+  // Same rows as Apply24AllRow, vectorised and on two threads (fast_passes.h).
+  result.rows = fast::Apply24AllRows(src, dst, geo, t, S, byKido, bySatu, hooks);
   return result;
 }
 
@@ -130,12 +122,7 @@ PassResult Apply8All_SatuUp(const Store& src, Store& dst, const Geometry& geo,
     // Grey ramp: index i is level i, so one lookup per pixel does the work
     // and the palette stays the ramp; saturation has nothing to act on.
     const ToneTables t = tables;
-    result.rows = WalkRows(
-        src, dst, bmp::kRows08Offset, geo.XBytes08, std::int64_t{geo.Xend} + 1, 1, geo.Yend,
-        [&](const std::uint8_t* in, std::uint8_t* out, int pixels) {
-          for (int x = 0; x < pixels; ++x) out[x] = t.TableG[in[x]];
-        },
-        [](int) {});
+    result.rows = fast::Apply8GrayRows(src, dst, geo, t);
     return result;
   }
   if (!PaletteFits(src, dst)) return result;
@@ -161,18 +148,9 @@ PassResult Apply24Solo(const Store& src, Store& dst, const Geometry& geo, const 
   RunGuard guard;
   if (guard.Refused()) return {PassStatus::Busy, 0};
   const ToneTables t = tables;
-  const int Yend = geo.Yend;
   PassResult result;
-  result.rows = WalkRows(
-      src, dst, bmp::kRows24Offset, geo.XBytes24, std::int64_t{geo.Xend} + 1, 3, Yend,
-      [&](const std::uint8_t* in, std::uint8_t* out, int pixels) {
-        Apply24SoloRow(reinterpret_cast<const TTriple*>(in), reinterpret_cast<TTriple*>(out),
-                       pixels, t, SoloFlag);
-      },
-      [&](int n) {
-        if (n % 16 == 15) Status(hooks, "のこり " + std::to_string(Yend - n) + " ライン");
-        Pump(hooks);
-      });
+  // Same rows and progress texts as Apply24SoloRow row by row (fast_passes.h).
+  result.rows = fast::Apply24SoloRows(src, dst, geo, t, SoloFlag, hooks);
   Status(hooks, std::string(20, ' '));
   return result;
 }

@@ -61,8 +61,8 @@ void Apply24AllRow(const TTriple* in, TTriple* out, int width, const ToneTables&
 void Apply24SoloRow(const TTriple* in, TTriple* out, int width, const ToneTables& tables,
                     int soloChannel);
 
-// Normal-mode 24-bit pass; S = SatuFactor24(sliderPosition). Pump after every
-// row, no progress text.
+// Normal-mode 24-bit pass; S = SatuFactor24(sliderPosition). Pump once per
+// slice of rows, no progress text.
 PassResult Apply24All_SatuUp(const Store& src, Store& dst, const Geometry& geo,
                              const ToneTables& tables, int sliderPosition, bool byKido,
                              bool bySatu, const PassHooks& hooks = {});
@@ -77,7 +77,7 @@ PassResult Apply8All_SatuUp(const Store& src, Store& dst, const Geometry& geo,
 
 // Solo 24-bit pass (SoloFlag 0..2). After writing row n, when n mod 16 = 15,
 // status "のこり " + (Yend - n) + " ライン"; after the last row, 20 spaces.
-// Pump after every row.
+// Pump once per slice of rows (the texts of a slice come just before it).
 PassResult Apply24Solo(const Store& src, Store& dst, const Geometry& geo, const ToneTables& tables,
                        std::uint8_t SoloFlag, const PassHooks& hooks = {});
 
