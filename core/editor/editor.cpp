@@ -1346,8 +1346,9 @@ void Editor::SaveButton1Click() {
 
 void Editor::SaveJpegPath() {
   EditorState& s = *s_;
-  const std::optional<Store> before = s.DisplayedOverride;
-  Store shown = s.Displayed();
+  // The dialog draws its previews into a picture of its own; the one shown
+  // before stays untouched, so a cancel needs no kept copy to put back.
+  Store shown;
   view_.SetStatus("Jpg 保存中...", false);
   JpegSaveRequest req;
   req.SaveFileName = s.SaveFileName1;
@@ -1357,25 +1358,25 @@ void Editor::SaveJpegPath() {
   req.Y5_1 = s.Y5_1;
   int result = 2;
   try {
+    BusyScope busy(s);  // the encoder reads the result store
     result = view_.ShowJpegSaveDialog(req);
   } catch (...) {
     s.X5_1 = req.X5_1;
     s.Y5_1 = req.Y5_1;
-    s.DisplayedOverride = before;
     view_.SetImagePicture(s.Displayed());
     view_.SetStatus(kBlank10, true);
     throw;
   }
   s.X5_1 = req.X5_1;
   s.Y5_1 = req.Y5_1;
-  if (result == 2) {
-    // A preview must not outlive a cancelled save.
-    s.DisplayedOverride = before;
-    view_.SetImagePicture(s.Displayed());
+  if (result == 1 && !shown.empty()) {
+    s.DisplayedOverride = std::move(shown);  // the decoded JPEG now on display
   } else {
-    s.DisplayedOverride = std::move(shown);
+    // A preview must not outlive a cancelled save.
+    view_.SetImagePicture(s.Displayed());
   }
   view_.SetStatus(kBlank10, true);
+  FlushPendingApply();
 }
 
 void Editor::SavePngPath() {
@@ -1489,7 +1490,15 @@ void Editor::ShrinkMenu1Click() {
     EditorState& s = *s_;
     if (!s.img.ReadyFlag || s.Busy > 0) return;
     const std::string path = s.names.PathTemp1 + tempname::kSmall;
-    if (view_.ShowShrinkDialog(s.img.MemStBmp2, path) != 1) return;
+    int result = 2;
+    {
+      BusyScope busy(s);  // the dialog reads the result store
+      result = view_.ShowShrinkDialog(s.img.MemStBmp2, path);
+    }
+    if (result != 1) {
+      FlushPendingApply();
+      return;
+    }
     s.names.PathName_bckup1 = s.names.PathName2;
     s.names.ShrinkName = ShrinkNameFor(s.names.KeepFName);
     s.names.FileName_savedlg = s.names.ShrinkName;

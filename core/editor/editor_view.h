@@ -104,8 +104,10 @@ struct SaveDialogRequest {
 struct JpegSaveRequest {
   std::string SaveFileName;  // target path
   const Store* Result = nullptr;  // the result image to encode (fixed-layout BMP)
-  // The image window's picture: the dialog draws its previews into it and, after
-  // writing the file, puts the decoded JPEG there (and shows it).
+  // Starts empty. The dialog puts each preview here and shows it in the image
+  // window; after writing the file it puts the decoded JPEG here (and shows
+  // it), which then stays the image window's picture. On a cancel the Editor
+  // shows the picture of before again.
   Store* Displayed = nullptr;
   int X5_1 = 200;  // dialog position in; updated on OK or Cancel
   int Y5_1 = 100;

@@ -49,6 +49,8 @@ class FakeView : public EditorView {
   std::deque<std::optional<std::pair<std::string, int>>> saveAnswers;
   std::deque<bool> yesNoAnswers;
   int jpegResult = 2;
+  std::optional<Store> jpegPicture;
+  std::string jpegTarget;
   bool quitAnyway = true;
   std::optional<Store> clipboard;
   std::function<void()> onPump;  // runs inside PumpEvents (events arriving mid-pass)
@@ -151,7 +153,14 @@ class FakeView : public EditorView {
     log.push_back("ask:" + text);
     return Pop(yesNoAnswers, false);
   }
-  int ShowJpegSaveDialog(JpegSaveRequest&) override { return jpegResult; }
+  int ShowJpegSaveDialog(JpegSaveRequest& req) override {
+    jpegTarget = req.SaveFileName;
+    if (jpegPicture) {  // what a preview (and the decoded file) would show
+      *req.Displayed = *jpegPicture;
+      SetImagePicture(*req.Displayed);
+    }
+    return jpegResult;
+  }
   int ShowShrinkDialog(const Store& result, const std::string& path) override {
     return onShrink ? onShrink(result, path) : 2;
   }

@@ -118,6 +118,33 @@ TEST_F(EditorTest, CancelledJpegDialogPutsThePictureBack) {
   EXPECT_EQ(S().SaveFileName1, Pic("out.jpg"));
 }
 
+TEST_F(EditorTest, JpegSaveLeavesTheDecodedPictureShownForCopyAndRotation) {
+  OpenSample();
+  const Store decoded = MakeStore24(6, 4, [](int, int) { return TTriple{9, 9, 9}; });
+  view.jpegPicture = decoded;
+  view.jpegResult = 1;
+  view.saveAnswers = {Answer{{Pic("out"), 4}}};
+  ed->SaveButton1Click();
+  EXPECT_EQ(view.jpegTarget, Pic("out.jpeg"));
+  EXPECT_EQ(view.picture, decoded);
+  ed->Copy1Click();
+  EXPECT_EQ(*view.clipboard, decoded);
+  ed->ApplyClick();  // the next apply shows the result again
+  EXPECT_EQ(view.picture, S().img.MemStBmp2);
+}
+
+TEST_F(EditorTest, CancelledJpegPreviewDoesNotOutliveTheDialog) {
+  OpenSample();
+  const Store before = view.picture;
+  view.jpegPicture = MakeStore24(6, 4, [](int, int) { return TTriple{9, 9, 9}; });
+  view.jpegResult = 2;
+  view.saveAnswers = {Answer{{Pic("out.jpg"), 3}}};
+  ed->SaveButton1Click();
+  EXPECT_EQ(view.picture, before);
+  ed->Copy1Click();
+  EXPECT_EQ(*view.clipboard, before);
+}
+
 TEST_F(EditorTest, FailedPngWriteReportsAndLeavesWindowsEnabled) {
   OpenSample();
   view.saveAnswers = {Answer{{Dir() + "/missing/out.png", 5}}};
