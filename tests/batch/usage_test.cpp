@@ -137,3 +137,32 @@ TEST(NamingTest, ConflictsAreFoundBeforeRunning) {
 
 }  // namespace
 }  // namespace tav1::batch::testing
+
+namespace tav1::batch::testing {
+namespace {
+
+TEST_F(UsageTest, ProgressBarOnATerminalIsClearedBeforeEveryLine) {
+  WriteBytes(Path("a.bmp"), TestCard24());
+  std::ostringstream out;
+  std::ostringstream err;
+  BatchEnvironment env = Env();
+  env.stderrIsTerminal = true;
+  EXPECT_EQ(RunBatch({"-j", "1", P("a.bmp"), P("gone.bmp")}, out, err, env), kExitSomeNotWritten);
+  const std::string e = err.str();
+  EXPECT_EQ(e.rfind("\r[", 0), 0u) << e;
+  // The message and the summary each start on a cleared line; the bar never
+  // trails behind them on the same line.
+  EXPECT_NE(e.find("\r\x1b[K" + P("gone.bmp") + ": no such file\n"), std::string::npos) << e;
+  EXPECT_NE(e.find("] 2/2\r\x1b[Ktav1-batch: 1 processed, 0 rejected, 0 skipped, 1 failed\n"),
+            std::string::npos)
+      << e;
+  EXPECT_EQ(e.back(), '\n');
+
+  // Not a terminal: no bar at all.
+  std::ostringstream plain;
+  RunBatch({"--suffix", "_p", P("a.bmp")}, out, plain, Env());
+  EXPECT_EQ(plain.str(), "tav1-batch: 1 processed, 0 rejected, 0 skipped, 0 failed\n");
+}
+
+}  // namespace
+}  // namespace tav1::batch::testing
