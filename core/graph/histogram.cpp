@@ -158,7 +158,18 @@ bool ForEachRow(const Store& store, std::size_t rowsOffset, int stride, int rows
     sync.arrive_and_wait();
     done += n;
     if (!ok) break;
-    if (pump) pump();
+    if (pump) {
+      try {
+        pump();
+      } catch (...) {
+        // The other threads wait at the start barrier; release them before the
+        // exception leaves (a joinable thread would end the program).
+        stop = true;
+        sync.arrive_and_wait();
+        for (auto& th : pool) th.join();
+        throw;
+      }
+    }
   }
   stop = true;
   sync.arrive_and_wait();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,18 @@ TEST(HistogramCount, ParallelCountEqualsSerialAndPumpsOncePerBand) {
       EXPECT_EQ(pumps, (c.h + bandRows - 1) / bandRows) << c.name;
     }
   }
+}
+
+TEST(HistogramCount, ExceptionFromThePumpLeavesNoThreadBehind) {
+  WorkingImage img = Make24(8000, 200, std::vector<TTriple>(8000 * 200));
+  img.GeometryStep();
+  ChannelCounts c;
+  int pumps = 0;
+  auto pump = [&] {
+    if (++pumps == 2) throw std::runtime_error("closed");
+  };
+  EXPECT_THROW(CountColor24(img.MemStBmp1, img.geo, c, pump, 2), std::runtime_error);
+  EXPECT_EQ(pumps, 2);
 }
 
 TEST(HistogramCount, ParallelCountStopsAtTheSameRowAsSerial) {
