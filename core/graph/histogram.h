@@ -28,7 +28,7 @@ struct ChannelCounts {
   std::int32_t Max() const;
 };
 
-// Called once after every counted row so the user interface stays responsive.
+// Lets pending window events run between rows of a count (see CountColor24).
 using RowPump = std::function<void()>;
 
 // Row kernels: add the first `width` pixels of one stored row. Padding bytes
