@@ -56,6 +56,29 @@ TEST(SatuUpTriple, WorkedValuesInBothPrecisions) {
   }
 }
 
+TEST(SatuUpTriple, StoresToFloatDecideTheLastLevel) {
+  // Each colour turns by one level when the named value is held in double
+  // instead of a 32-bit float.
+  struct Case {
+    const char* held;
+    Rgb in;
+    int slider;
+    bool lum, sat;
+    Rgb out;
+  } cases[] = {
+      {"chroma C", {162, 175, 55}, 42, true, true, {164, 180, 28}},
+      {"chroma C", {3, 55, 160}, 63, false, true, {0, 56, 167}},
+      {"shrink factor a", {255, 255, 33}, 11, false, false, {255, 255, 35}},
+      {"shrink factor a", {255, 255, 75}, 11, false, false, {255, 255, 73}},
+      {"lift factor b", {0, 10, 70}, 11, false, false, {0, 10, 71}},
+      {"lift factor b", {0, 15, 45}, 11, false, false, {0, 15, 45}},
+  };
+  for (const Case& c : cases)
+    ExpectRgb(SatuUpTriple(static_cast<std::uint8_t>(c.in.R), static_cast<std::uint8_t>(c.in.G),
+                           static_cast<std::uint8_t>(c.in.B), SatuFactor24(c.slider), c.lum, c.sat),
+              c.out);
+}
+
 TEST(SatuUpTriple, FactorPrecisionDiffersOnlyWhereNotExact) {
   EXPECT_EQ(SatuFactor24(3), 0.3f);
   EXPECT_EQ(SatuFactorPalette(3), 0.3);

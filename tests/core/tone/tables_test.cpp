@@ -83,6 +83,14 @@ TEST(TableMake, WorkedValues) {
   }
 }
 
+TEST(TableMake, SlopeStoredAsFloatCanKeepTheHighEndBelow255) {
+  // float32(255 / 223) x 223 lies just below 255; with an extended slope the
+  // entry would be 255.
+  const ToneTables t = TableMake(Same(-40, -63, 183), kOrderLinearFirst, kOriginBlack);
+  EXPECT_EQ(t.TableR[183], 254);
+  EXPECT_EQ(t.TableR[184], 255);
+}
+
 TEST(TableMake, GammaFirstEndsAreTransformedThroughTheCurve) {
   // Worked ends lo', hi': black origin (16, 64, 235) -> 0, 209; white origin
   // (16, -64, 235) -> 37, 254. With those ends, out = floor(stretch of the curve).
