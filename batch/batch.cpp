@@ -117,8 +117,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const int total = static_cast<int>(plan.pictures.size());
   Progress progress(err, total, env.stderrIsTerminal);
   std::atomic<int> next{0};
+  auto stopped = [&env] { return env.stopRequested != nullptr && env.stopRequested->load(); };
   auto worker = [&]() {
-    for (int i = next.fetch_add(1); i < total; i = next.fetch_add(1)) {
+    for (int i = next.fetch_add(1); i < total && !stopped(); i = next.fetch_add(1)) {
       const PlannedPicture& pic = plan.pictures[static_cast<std::size_t>(i)];
       JobResult r;
       if (pic.problem == PlannedPicture::Problem::kUnsupportedInput) {
@@ -148,8 +149,13 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     for (unsigned t = 0; t < count; ++t) threads.emplace_back(worker);
     for (std::thread& t : threads) t.join();
   }
+  const int notStarted = total - progress.tally().Done();
+  if (notStarted > 0) {
+    progress.Message("tav1-batch: interrupted; " + std::to_string(notStarted) +
+                     (notStarted == 1 ? " picture was" : " pictures were") + " not started");
+  }
   progress.Finish();
-  return progress.tally().AllWritten() ? kExitAllWritten : kExitSomeNotWritten;
+  return (notStarted == 0 && progress.tally().AllWritten()) ? kExitAllWritten : kExitSomeNotWritten;
 }
 
 }  // namespace tav1::batch

@@ -3,6 +3,7 @@
 // in process.
 #pragma once
 
+#include <atomic>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ struct BatchEnvironment {
   std::string tempRoot;   // each job makes its own folder below it
   bool stderrIsTerminal = false;
   unsigned cores = 1;
+  // When set and true, no further picture is started; those running finish
+  // and clean up (the command-line program sets it on SIGINT and SIGTERM).
+  const std::atomic<bool>* stopRequested = nullptr;
 };
 
 // From the process: the editor's settings folder, the system temporary

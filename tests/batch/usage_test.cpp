@@ -164,5 +164,19 @@ TEST_F(UsageTest, ProgressBarOnATerminalIsClearedBeforeEveryLine) {
   EXPECT_EQ(plain.str(), "tav1-batch: 1 processed, 0 rejected, 0 skipped, 0 failed\n");
 }
 
+TEST_F(UsageTest, AStopRequestStartsNoFurtherPicture) {
+  WriteBytes(Path("a.bmp"), TestCard24());
+  WriteBytes(Path("b.bmp"), TestCard24());
+  const std::atomic<bool> stop{true};
+  BatchEnvironment env = Env();
+  env.stopRequested = &stop;
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunBatch({P("a.bmp"), P("b.bmp")}, out, err, env), kExitSomeNotWritten);
+  EXPECT_NE(err.str().find("interrupted; 2 pictures were not started"), std::string::npos) << err.str();
+  EXPECT_FALSE(fs::exists(Path("a_tav1.bmp")));
+  EXPECT_TRUE(fs::is_empty(Path("tmp")));
+}
+
 }  // namespace
 }  // namespace tav1::batch::testing
