@@ -25,19 +25,17 @@ void TForm3::SetPicture(const GraphPicture& picture) {
     for (int x = 0; x < r.Width(); ++x) line[x] = 0xFF000000u | r.Pixel(x, y);
   }
   QPainter p(&img);
-  // 10 points on the reference screen; the lines are 13 pixels apart, so the
-  // text is held to that height and drawn opaque on black.
-  QFont font = look::GothicMonoFont(12);
+  // 10 points on the reference screen; the lines are 13 pixels apart, so each
+  // is set on a baseline 10 pixels below its top and its 13-pixel band is
+  // filled black first (the text is opaque on black).
+  const QFont font = look::GothicMonoFont(12);
   p.setFont(font);
-  p.setBackgroundMode(Qt::OpaqueMode);
-  p.setBackground(Qt::black);
   const QFontMetrics fm(font);
   for (const GraphText& t : picture.lines) {
     const QString text = platform::ToQ(t.text);
-    const QRect box(t.x, t.y, fm.horizontalAdvance(text), 13);
-    p.fillRect(box, Qt::black);
+    p.fillRect(QRect(t.x, t.y, fm.horizontalAdvance(text), 13), Qt::black);
     p.setPen(QColor::fromRgb(0xFF000000u | t.colour));
-    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
+    p.drawText(QPoint(t.x, t.y + 10), text);
   }
   p.end();
   image_ = img;

@@ -13,7 +13,7 @@ namespace tav1 {
 using look::Q;
 
 QString FileSizeLabel(std::uint64_t bytes) {
-  const QString number = QLocale::system().toString(static_cast<double>(bytes), 'f', 0);
+  const QString number = QLocale().toString(static_cast<double>(bytes), 'f', 0);
   return Q("ファイルサイズ  ") + QStringLiteral("%1").arg(number, 10) + QStringLiteral(" Byte");
 }
 

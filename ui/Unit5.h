@@ -18,7 +18,7 @@ namespace tav1 {
 
 class TUpDown;
 
-// "ファイルサイズ  %10.0n Byte": the size grouped by the locale's thousands
+// "ファイルサイズ  %10.0n Byte": the size grouped by the default locale's thousands
 // separator, no decimals, right-aligned in ten characters.
 QString FileSizeLabel(std::uint64_t bytes);
 

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMimeData>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace tav1::platform {
@@ -40,12 +39,6 @@ static std::string WithSeparator(QString path) {
 std::string TempDir() { return WithSeparator(QDir::tempPath()); }
 
 std::string ExeFolder() { return WithSeparator(QCoreApplication::applicationDirPath()); }
-
-std::string LocalAppData() {
-  const QByteArray env = qgetenv("LOCALAPPDATA");
-  if (!env.isEmpty()) return env.toStdString();
-  return FromQ(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-}
 
 void Beep() { QApplication::beep(); }
 

@@ -1,5 +1,5 @@
 // The desktop services the windows rely on, in one place: file drops from file
-// managers, opening a folder in the file browser, the temporary and settings
+// managers, opening a folder in the file browser, the temporary and program
 // folders, the default beep, the mouse button state and a monotonic clock.
 #pragma once
 
@@ -28,9 +28,6 @@ void OpenFolder(const std::string& folder);
 std::string TempDir();
 // The folder of the program file with a trailing separator.
 std::string ExeFolder();
-// The local application-data folder: $LOCALAPPDATA when set, else the
-// desktop's generic data folder (~/.local/share), without a trailing separator.
-std::string LocalAppData();
 
 void Beep();
 bool LeftButtonDown();
