@@ -47,6 +47,21 @@ void InitErrors(ErrorMgr& e) {
   throw CodecError(std::string("JPEGデータが壊れています (") + detail + ")");
 }
 
+// Every scan of a progressive file walks all of the picture's blocks, and a
+// scan can be a dozen bytes long, so a small file could keep the decoder busy
+// for minutes. Real encoders stay far below this (one scan per coefficient,
+// component and refinement bit of a 3-component picture is under 400).
+constexpr int kMaxScans = 1000;
+
+void LimitScans(j_common_ptr c) {
+  if (!c->is_decompressor) return;
+  const auto* d = reinterpret_cast<j_decompress_ptr>(c);
+  if (d->input_scan_number <= kMaxScans) return;
+  auto* e = reinterpret_cast<ErrorMgr*>(c->err);
+  std::snprintf(e->message, sizeof e->message, "more than %d scans", kMaxScans);
+  std::longjmp(e->jump, 1);
+}
+
 inline std::uint8_t MulDiv255(unsigned a, unsigned b) {
   return static_cast<std::uint8_t>((a * b + 127) / 255);
 }
@@ -56,6 +71,7 @@ inline std::uint8_t MulDiv255(unsigned a, unsigned b) {
 struct JpegReader::State {
   jpeg_decompress_struct cinfo;
   ErrorMgr err;
+  jpeg_progress_mgr progress;
   bool created = false;
   bool cmyk = false;
   bool adobeInverted = false;
@@ -63,6 +79,12 @@ struct JpegReader::State {
 };
 
 JpegReader::JpegReader(const std::uint8_t* data, std::size_t size) : s_(std::make_unique<State>()) {
+  Start(data, size, nullptr);
+}
+
+JpegReader::JpegReader(std::FILE* file) : s_(std::make_unique<State>()) { Start(nullptr, 0, file); }
+
+void JpegReader::Start(const std::uint8_t* data, std::size_t size, std::FILE* file) {
   State& s = *s_;
   std::memset(&s.cinfo, 0, sizeof s.cinfo);
   InitErrors(s.err);
@@ -75,8 +97,15 @@ JpegReader::JpegReader(const std::uint8_t* data, std::size_t size) : s_(std::mak
   }
   jpeg_create_decompress(&s.cinfo);
   s.created = true;
-  if (size == 0) ERREXIT(&s.cinfo, JERR_INPUT_EMPTY);
-  jpeg_mem_src(&s.cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+  std::memset(&s.progress, 0, sizeof s.progress);
+  s.progress.progress_monitor = LimitScans;
+  s.cinfo.progress = &s.progress;
+  if (file != nullptr) {
+    jpeg_stdio_src(&s.cinfo, file);
+  } else {
+    if (size == 0) ERREXIT(&s.cinfo, JERR_INPUT_EMPTY);
+    jpeg_mem_src(&s.cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
+  }
   jpeg_read_header(&s.cinfo, TRUE);
   if (s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK) {
     s.cmyk = true;

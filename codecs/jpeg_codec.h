@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -18,6 +19,9 @@ class JpegReader {
  public:
   // `data` must outlive the reader. Throws CodecError when the header is unreadable.
   JpegReader(const std::uint8_t* data, std::size_t size);
+  // Streams from an open file (positioned at its start), so the compressed
+  // file is never held in memory; `file` must outlive the reader.
+  explicit JpegReader(std::FILE* file);
   ~JpegReader();
   JpegReader(const JpegReader&) = delete;
   JpegReader& operator=(const JpegReader&) = delete;
@@ -34,6 +38,7 @@ class JpegReader {
   struct State;
 
  private:
+  void Start(const std::uint8_t* data, std::size_t size, std::FILE* file);
   std::unique_ptr<State> s_;
 };
 

@@ -64,9 +64,19 @@ struct PngReader::State {
 };
 
 PngReader::PngReader(const std::uint8_t* data, std::size_t size) : s_(std::make_unique<State>()) {
-  State& s = *s_;
-  s.src = Source{data, size, 0};
+  s_->src = Source{data, size, 0};
   if (size < 8 || png_sig_cmp(data, 0, 8) != 0) ThrowBroken("not a PNG signature");
+  Start(nullptr);
+}
+
+PngReader::PngReader(std::FILE* file) : s_(std::make_unique<State>()) {
+  png_byte sig[8];
+  if (std::fread(sig, 1, 8, file) != 8 || png_sig_cmp(sig, 0, 8) != 0) ThrowBroken("not a PNG signature");
+  Start(file);
+}
+
+void PngReader::Start(std::FILE* file) {
+  State& s = *s_;
   s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s.msg, OnError, OnWarning);
   if (s.png == nullptr) ThrowBroken("out of memory");
   s.info = png_create_info_struct(s.png);
@@ -81,7 +91,16 @@ PngReader::PngReader(const std::uint8_t* data, std::size_t size) : s_(std::make_
   // The size limit is the caller's; libpng's own million-pixel default would
   // turn an oversized picture into a decoding error.
   png_set_user_limits(s.png, 0x7fffffffu, 0x7fffffffu);
-  png_set_read_fn(s.png, &s.src, ReadFromMemory);
+  // Only IHDR, PLTE, tRNS and IDAT matter for the pixels; every other chunk is
+  // skipped unread. libpng's own size check on those chunks is only a warning,
+  // after which it would allocate whatever length a text or profile chunk claims.
+  png_set_keep_unknown_chunks(s.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  if (file != nullptr) {
+    png_init_io(s.png, file);
+    png_set_sig_bytes(s.png, 8);
+  } else {
+    png_set_read_fn(s.png, &s.src, ReadFromMemory);
+  }
   png_read_info(s.png, s.info);
   s.width = png_get_image_width(s.png, s.info);
   s.height = png_get_image_height(s.png, s.info);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +19,9 @@ class PngReader {
  public:
   // `data` must outlive the reader. Throws CodecError when the header is unreadable.
   PngReader(const std::uint8_t* data, std::size_t size);
+  // Streams from an open file (positioned at its start), so the compressed
+  // file is never held in memory; `file` must outlive the reader.
+  explicit PngReader(std::FILE* file);
   ~PngReader();
   PngReader(const PngReader&) = delete;
   PngReader& operator=(const PngReader&) = delete;
@@ -36,6 +40,7 @@ class PngReader {
   struct State;
 
  private:
+  void Start(std::FILE* file);
   std::unique_ptr<State> s_;
 };
 

@@ -1,7 +1,10 @@
 #include "core/image/open_path.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -106,6 +109,19 @@ bool ReadAll(const std::string& path, std::vector<std::uint8_t>& bytes, WorkingI
   }
 }
 
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// JPEG and PNG are decoded from the open file, so the compressed bytes are
+// never held beside the decoded picture.
+FilePtr OpenForDecoding(const std::string& path, WorkingImage& img, OpenPort& port) {
+  FilePtr f(std::fopen(path.c_str(), "rb"));
+  if (!f) RejectDamaged(img, port, path, openmsg::kUnreadable, std::strerror(errno));
+  return f;
+}
+
 // Writes the decoded picture to its temporary BMP. The store itself becomes the
 // source, so the file is not read back.
 bool WriteTemp(const std::string& path, const std::string& tempPath, const std::vector<std::uint8_t>& store,
@@ -137,11 +153,11 @@ void BmpCheck1(const std::string& path, WorkingImage& img, OpenPort& port) {
 
 void JpgCheck1(const std::string& path, WorkingImage& img, const OpenedNames& names, OpenPort& port) {
   port.SetStatus(openmsg::kReadingJpeg, true);
-  std::vector<std::uint8_t> bytes;
-  if (!ReadAll(path, bytes, img, port)) return;
+  const FilePtr file = OpenForDecoding(path, img, port);
+  if (!file) return;
   std::vector<std::uint8_t> store;
   try {
-    JpegReader reader(bytes.data(), bytes.size());
+    JpegReader reader(file.get());
     const int w = reader.Width();
     const int h = reader.Height();
     switch (CheckDecodedSize(w, h)) {
@@ -174,11 +190,11 @@ void JpgCheck1(const std::string& path, WorkingImage& img, const OpenedNames& na
 
 void PngCheck2(const std::string& path, WorkingImage& img, const OpenedNames& names, OpenPort& port) {
   port.RecreateImageWindow();
-  std::vector<std::uint8_t> bytes;
-  if (!ReadAll(path, bytes, img, port)) return;
+  const FilePtr file = OpenForDecoding(path, img, port);
+  if (!file) return;
   std::vector<std::uint8_t> store;
   try {
-    PngReader reader(bytes.data(), bytes.size());
+    PngReader reader(file.get());
     const int w = reader.Width();
     const int h = reader.Height();
     switch (CheckDecodedSize(w, h)) {
@@ -199,7 +215,6 @@ void PngCheck2(const std::string& path, WorkingImage& img, const OpenedNames& na
   } catch (const std::bad_alloc&) {
     return RejectDamaged(img, port, path, openmsg::kPngBroken, "out of memory");
   }
-  std::vector<std::uint8_t>().swap(bytes);  // the compressed file is no longer needed
   const std::string tempPath = names.PathTemp1 + tempname::kPng;
   if (!WriteTemp(path, tempPath, store, img, port)) return;
   // The same check a BMP file gets, on the bytes just written to the temporary file.
