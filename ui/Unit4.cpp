@@ -39,11 +39,17 @@ void TRadioGroup::resizeEvent(QResizeEvent* event) {
   QGroupBox::resizeEvent(event);
   const int rows = (Count() + columns_ - 1) / columns_;
   const int top = 13;
-  const int colWidth = (width() - 8) / columns_;
+  const int inner = width() - 8;
+  // With two columns the first items are the short ones ("L->G", "(0,0)", "+"),
+  // so the second column gets the larger share ("(255,255)" must fit).
+  const int first = columns_ == 2 ? inner * 42 / 100 : inner / std::max(columns_, 1);
+  const int rest = columns_ > 1 ? (inner - first) / (columns_ - 1) : inner;
   const int rowHeight = std::max(16, (height() - top - 2) / std::max(rows, 1));
   for (int i = 0; i < Count(); ++i) {
-    items_.at(i)->setGeometry(6 + (i % columns_) * colWidth, top + (i / columns_) * rowHeight,
-                              colWidth - 2, rowHeight);
+    const int col = i % columns_;
+    const int x = 6 + (col == 0 ? 0 : first + (col - 1) * rest);
+    items_.at(i)->setGeometry(x, top + (i / columns_) * rowHeight, (col == 0 ? first : rest) - 2,
+                              rowHeight);
   }
 }
 
