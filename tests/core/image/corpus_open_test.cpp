@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <deque>
+#include <future>
+#include <optional>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -98,37 +101,61 @@ TEST(CorpusOpen, EveryFileIsAcceptedWithTheReferencePixelsOrRejectedWithAMessage
   fs::create_directories(scratch);
   tav1::OpenedNames names;
   names.PathTemp1 = scratch.string() + "/";
-  const std::string refPath = (scratch / "ref.ppm").string();
 
-  int accepted = 0, rejected = 0, compared = 0, unreadableByReference = 0;
-  std::ostringstream rejectedButReadable;
+  struct Entry {
+    std::string rel, format;
+  };
+  std::vector<Entry> entries;
   std::string line;
   std::getline(manifest, line);  // column names
   while (std::getline(manifest, line)) {
     std::istringstream cols(line);
-    std::string rel, format;
-    std::getline(cols, rel, '\t');
-    std::getline(cols, format, '\t');
-    if (format != "BMP" && format != "JPEG" && format != "PNG") continue;
+    Entry e;
+    std::getline(cols, e.rel, '\t');
+    std::getline(cols, e.format, '\t');
+    if (e.format == "BMP" || e.format == "JPEG" || e.format == "PNG") entries.push_back(e);
+  }
+
+  // The reference decodes run two at a time ahead of the open path: the test
+  // spends most of its time waiting for convert processes.
+  auto reference = [&](std::size_t i) {
+    std::optional<Picture> ref;
+    if (!compare) return ref;
+    const std::string out = (scratch / ("ref" + std::to_string(i % 4) + ".ppm")).string();
+    fs::remove(out);
+    // convert turns PNGs whose gAMA says linear into sRGB on output; the
+    // program shows stored values, so the reference is relabelled, not converted.
+    const std::string relabel = entries[i].format == "PNG" ? " -set colorspace sRGB" : "";
+    const std::string cmd = "convert '" + (corpus / entries[i].rel).string() + "[0]'" + relabel +
+                            " -alpha off -depth 16 'ppm:" + out + "' > /dev/null 2>&1";
+    Picture p;
+    if (std::system(cmd.c_str()) == 0 && ReadPnm(out, p)) ref = std::move(p);
+    return ref;
+  };
+  std::deque<std::future<std::optional<Picture>>> ahead;
+  std::size_t next = 0;
+  auto fill = [&] {
+    while (next < entries.size() && ahead.size() < 2) ahead.push_back(std::async(std::launch::async, reference, next++));
+  };
+
+  int accepted = 0, rejected = 0, compared = 0, unreadableByReference = 0;
+  std::ostringstream rejectedButReadable;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    fill();
+    const std::string& rel = entries[i].rel;
+    const std::string& format = entries[i].format;
     const std::string path = (corpus / rel).string();
 
     tav1::WorkingImage img;
     tav1::testing::RecordingPort port;
     const tav1::OpenOutcome outcome = tav1::OpenChecks(path, img, names, port);
-    ASSERT_TRUE(outcome == tav1::OpenOutcome::Accepted || outcome == tav1::OpenOutcome::Rejected) << rel;
 
-    Picture ref;
-    bool haveRef = false;
-    if (compare) {
-      fs::remove(refPath);
-      // convert turns PNGs whose gAMA says linear into sRGB on output; the
-      // program shows stored values, so the reference is relabelled, not converted.
-      const std::string relabel = format == "PNG" ? " -set colorspace sRGB" : "";
-      const std::string cmd = "convert '" + path + "[0]'" + relabel + " -alpha off -depth 16 'ppm:" + refPath +
-                              "' > /dev/null 2>&1";
-      haveRef = std::system(cmd.c_str()) == 0 && ReadPnm(refPath, ref);
-      if (!haveRef) ++unreadableByReference;
-    }
+    std::optional<Picture> refOpt = ahead.front().get();
+    ahead.pop_front();
+    ASSERT_TRUE(outcome == tav1::OpenOutcome::Accepted || outcome == tav1::OpenOutcome::Rejected) << rel;
+    const bool haveRef = refOpt.has_value();
+    if (compare && !haveRef) ++unreadableByReference;
+    const Picture ref = haveRef ? std::move(*refOpt) : Picture{};
 
     if (outcome == tav1::OpenOutcome::Rejected) {
       ++rejected;
