@@ -660,6 +660,17 @@ WindowRect TForm1::GetWindowRect(Window w) {
 void TForm1::SetOuterSize(QWidget* w, int width, int height) {
   const QSize frame = w->frameGeometry().size() - w->size();
   w->resize(std::max(width - frame.width(), 1), std::max(height - frame.height(), 1));
+  if (w == this && frame.isNull()) pendingOuter_ = QSize(width, height);
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  const QSize frame = frameGeometry().size() - size();
+  if (pendingOuter_ && !frame.isNull()) {
+    const QSize outer = *pendingOuter_;
+    pendingOuter_.reset();
+    resize(std::max(outer.width() - frame.width(), 1), std::max(outer.height() - frame.height(), 1));
+  }
 }
 
 void TForm1::SetWindowRect(Window w, const WindowRect& r) {

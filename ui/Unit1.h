@@ -235,6 +235,7 @@ class TForm1 : public QMainWindow, public EditorView {
   void dropEvent(QDropEvent* event) override;       // WMDropFiles
   bool eventFilter(QObject* watched, QEvent* event) override;  // FormClick, FormMouseUp
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   void BuildControls();
@@ -251,6 +252,9 @@ class TForm1 : public QMainWindow, public EditorView {
   std::unique_ptr<TForm3> form3_;
   std::unique_ptr<TForm4> form4_;
   std::unique_ptr<Editor> editor_;
+  // An outer size asked for before the desktop drew the frame; applied once the
+  // frame is known, so that the size stored at exit does not grow every run.
+  std::optional<QSize> pendingOuter_;
   QString lastOpenFolder_;
   bool closing_ = false;
 };

@@ -5,7 +5,9 @@
 // LOCALAPPDATA and TMPDIR point there too, so no real settings file is touched.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QDropEvent>
 #include <QFile>
 #include <QLocale>
@@ -343,6 +345,69 @@ TEST_F(UiTest, PickUpReadsThePicturePointOfAScrolledView) {
   EXPECT_EQ(Cell(0, 0), "170");
   EXPECT_EQ(Cell(0, 1), "110");
   EXPECT_EQ(Cell(0, 2), "7");
+}
+
+TEST_F(UiTest, BackgroundRightClickAndUndoReachTheHistory) {
+  WriteSettings(kKnownSettings);
+  TForm1& f = Start({Grey("g.bmp")});
+  // A right press on the window's background records; nothing changed since loading.
+  QTest::mousePress(f.centralWidget(), Qt::RightButton, {}, QPoint(200, 250));
+  EXPECT_EQ(f.Panel2->text(), Q("Undo　不作成（同じ設定値）"));
+  QString label;
+  seam_.onExec = [&](QDialog& d) {
+    label = d.findChild<QLabel*>()->text();
+    return int(mrOk);
+  };
+  f.Undo->click();
+  EXPECT_EQ(seam_.execTitles.back(), Q("メッセージ"));
+  EXPECT_EQ(label, Q("これ以上の Undo はありません"));
+  f.Redo1->trigger();
+  EXPECT_EQ(label, Q("これ以上の Redo はありません"));
+}
+
+TEST_F(UiTest, GridKeysSelectAndAskToClear) {
+  WriteSettings(std::string(kKnownSettings) + "[Parameter]\r\nG2=200\r\n");
+  TForm1& f = Start({Grey("g.bmp")});
+  f.StringGrid1->setFocus();
+  ClickCell(2, 0);
+  QTest::keyClick(f.StringGrid1, Qt::Key_Down);  // an arrow acts like a click on the new cell
+  EXPECT_EQ((f.StringGrid1->Selection()), (GridRect{2, 1, 2, 1}));
+  seam_.onExec = [](QDialog&) { return int(mrOk); };
+  QTest::keyClick(f.StringGrid1, Qt::Key_0, Qt::KeypadModifier);
+  EXPECT_EQ(Cell(2, 1), "255");
+}
+
+TEST_F(UiTest, ClipboardPasteOpensAndCopyPutsTheShownPicture) {
+  WriteSettings(kKnownSettings);
+  TForm1& f = Start();
+  QImage picture(3, 2, QImage::Format_RGB32);
+  picture.fill(QColor(10, 20, 30));
+  picture.setPixelColor(2, 1, QColor(200, 100, 50));
+  QGuiApplication::clipboard()->setImage(picture);
+  f.Paste1->trigger();
+  EXPECT_TRUE(State().img.ReadyFlag);
+  EXPECT_EQ(f.Form2().windowTitle(), QStringLiteral("TAV1_Tmp_Clipboard1.bmp ( 24 bit )"));
+  EXPECT_EQ(f.Form2().Image1->Picture().pixelColor(2, 1), QColor(200, 100, 50));
+
+  QGuiApplication::clipboard()->clear();
+  f.Copy1->trigger();
+  const QImage copied = QGuiApplication::clipboard()->image();
+  ASSERT_EQ(copied.size(), QSize(3, 2));
+  EXPECT_EQ(copied.pixelColor(2, 1), QColor(200, 100, 50));
+  EXPECT_EQ(copied.pixelColor(0, 0), QColor(10, 20, 30));
+}
+
+TEST_F(UiTest, GatheringWindowsThenQuittingStoresZeroPositions) {
+  WriteSettings(kKnownSettings);
+  TForm1& f = Start();
+  f.WindowAll_00->trigger();
+  f.Exit1->trigger();
+  EXPECT_FALSE(f.isVisible());
+  QFile ini(lad_ + QStringLiteral("/Quillmoor/TAV1.INI"));
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(ini.readAll());
+  for (const char* key : {"X1", "Y1", "X2", "Y2", "X3", "Y3", "X4", "Y4", "X5", "Y5"})
+    EXPECT_TRUE(text.contains(QStringLiteral("%1=0\r\n").arg(QLatin1String(key)))) << key;
 }
 
 TEST(FileSizeLabelTest, GroupsByLocaleInTenCharacters) {
