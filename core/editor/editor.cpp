@@ -514,6 +514,7 @@ void Editor::GraphDraw() {
       for (int k = 0; k < 3; ++k) in.Para[c][k] = s.para.at(c, k);
     in.SoloFlag = s.SoloFlag;
     in.GyakuFlag_I = s.GyakuFlag_I;
+    in.DecimalSeparator = view_.DecimalSeparator();
     if (tav1::GraphDraw(in, s.graph)) view_.SetGraphPicture(s.graph);
   });
 }

@@ -202,6 +202,8 @@ class EditorView : public OpenPort {
   virtual void OpenFolder(const std::string& path) = 0;
   // Folder of the program file, with a trailing separator.
   virtual std::string ExeFolder() = 0;
+  // The user's locale decimal separator, for the graph's equation lines.
+  virtual std::string DecimalSeparator() { return "."; }
 };
 
 }  // namespace tav1
