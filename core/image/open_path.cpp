@@ -125,7 +125,7 @@ FilePtr OpenForDecoding(const std::string& path, WorkingImage& img, OpenPort& po
 // Writes the decoded picture to its temporary BMP. The store itself becomes the
 // source, so the file is not read back.
 bool WriteTemp(const std::string& path, const std::string& tempPath, const std::vector<std::uint8_t>& store,
-                 WorkingImage& img, OpenPort& port) {
+               WorkingImage& img, OpenPort& port) {
   try {
     WriteBmp(tempPath, store, /*durable=*/false);  // rewritten by every open
   } catch (const CodecError& e) {
