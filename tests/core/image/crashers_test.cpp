@@ -1,0 +1,87 @@
+// Inputs that once crashed, hung or exhausted memory somewhere on the open path
+// (found by the fuzz targets in fuzz/), kept in tests/data/crashers. Each must
+// now end the way the table says, quickly, with a message for every refusal and
+// a store that matches the geometry for every acceptance. Memory hogs among
+// them are caught in the sanitizer build (scripts/sanitize.sh), whose
+// allocator refuses any single allocation above 1 GB.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "codecs/bmp_codec.h"
+#include "codecs/file_io.h"
+#include "core/image/open_path.h"
+#include "core/image/recording_port.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using tav1::OpenOutcome;
+
+const fs::path kCrashers = fs::path(TAV1_TEST_DATA_DIR) / "crashers";
+
+// Every reproducer with the outcome it must have; tests/data/crashers/README.md
+// says what each one caught.
+const std::map<std::string, OpenOutcome>& Expected() {
+  static const std::map<std::string, OpenOutcome> table = {
+      {"png_itxt_claims_1gb.png", OpenOutcome::Rejected},
+  };
+  return table;
+}
+
+class CrasherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tav1_crashers_" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    names_.PathTemp1 = dir_.string() + "/";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path dir_;
+  tav1::OpenedNames names_;
+};
+
+TEST_F(CrasherTest, EveryReproducerEndsAsRecordedWithAMessageOrAConsistentStore) {
+  ASSERT_TRUE(fs::is_directory(kCrashers)) << kCrashers;
+  int seen = 0;
+  for (const auto& entry : fs::directory_iterator(kCrashers)) {
+    const std::string name = entry.path().filename().string();
+    if (name == "README.md") continue;
+    SCOPED_TRACE(name);
+    const auto want = Expected().find(name);
+    ASSERT_NE(want, Expected().end()) << "a reproducer without an expected outcome";
+    ++seen;
+
+    tav1::WorkingImage img;
+    tav1::testing::RecordingPort port;
+    const auto start = std::chrono::steady_clock::now();
+    const OpenOutcome got = tav1::OpenChecks(entry.path().string(), img, names_, port);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    EXPECT_EQ(got, want->second);
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_FALSE(img.LoadRejected);
+    if (got == OpenOutcome::Rejected) {
+      EXPECT_TRUE(std::any_of(port.calls.begin(), port.calls.end(),
+                              [](const std::string& c) { return c.rfind("box:", 0) == 0; }));
+      EXPECT_TRUE(img.MemStBmp1.empty()) << "a refusal must leave the source store as it was";
+    } else if (got == OpenOutcome::Accepted) {
+      const tav1::bmp::HeaderView h = tav1::CheckFixedImage(img.MemStBmp1);
+      EXPECT_EQ(h.width, img.ImageWidth);
+      EXPECT_EQ(h.height, img.ImageHeight);
+      EXPECT_EQ(h.bits, img.biBitFlag);
+    }
+  }
+  EXPECT_EQ(static_cast<std::size_t>(seen), Expected().size()) << "a listed reproducer is missing";
+}
+
+}  // namespace
