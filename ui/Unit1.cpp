@@ -54,6 +54,9 @@ class GridDelegate : public QStyledItemDelegate {
   }
 };
 
+// Hints stay this long.
+constexpr int kHintMs = 10000;
+
 MouseButton ToButton(Qt::MouseButton b) {
   if (b == Qt::RightButton) return MouseButton::Right;
   if (b == Qt::MiddleButton) return MouseButton::Middle;
@@ -84,6 +87,7 @@ QToolButton* ToolButton(QWidget* parent, look::Picture pic, int x, const char* t
   b->setGeometry(x, 0, 23, 22);
   b->setFocusPolicy(Qt::NoFocus);
   b->setToolTip(Q(tip));
+  b->setToolTipDuration(kHintMs);
   return b;
 }
 
@@ -253,6 +257,7 @@ void TForm1::BuildControls() {
 
   GraphShow1 = PictureButton(client_, look::Picture::CurvePlot, 8, 110);
   GraphShow1->setToolTip(Q("グラフ"));
+  GraphShow1->setToolTipDuration(kHintMs);
   Dec2 = PictureButton(client_, look::Picture::DoubleLeft, 59, 110);
   Inc2 = PictureButton(client_, look::Picture::DoubleRight, 84, 110);
   DecBtn1 = PictureButton(client_, look::Picture::Left, 111, 110);
@@ -609,7 +614,7 @@ void TForm1::SetEnabled(EnableTarget t, bool enabled) {
 
 void TForm1::ShowTrackBar1Hint(const std::string& text) {
   TrackBar1->setToolTip(ToQ(text));
-  QToolTip::showText(QCursor::pos(), ToQ(text), TrackBar1);
+  QToolTip::showText(QCursor::pos(), ToQ(text), TrackBar1, QRect(), kHintMs);
 }
 
 void TForm1::ReleaseCaptureUnlessLeftDown() {

@@ -18,6 +18,12 @@ class AquaLightSlateStyle : public QProxyStyle {
   AquaLightSlateStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {
     setObjectName(QString::fromLatin1(kStyleName));
   }
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* ret) const override {
+    // Hints appear without delay.
+    if (hint == SH_ToolTip_WakeUpDelay) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, ret);
+  }
   void polish(QPalette& pal) override {
     const QColor window(0xdc, 0xe4, 0xec);
     const QColor button(0xe8, 0xee, 0xf4);
