@@ -280,24 +280,62 @@ TEST_F(PickUp, WhiteSetsTheHighEnds) {
   EXPECT_EQ(High(2), 20);
 }
 
-TEST_F(PickUp, RefusalsChangeNothing) {
-  view.pickAnswers = {PickAnswer::Black, PickAnswer::White};
-  ed->Image1MouseDown(MouseButton::Left, 1, 2);
-  ed->Image1MouseDown(MouseButton::Left, 1, 2);  // white equal to the low ends
-  EXPECT_EQ(view.messages, std::vector<std::string>{"最小値よりも暗過ぎます"});
-  EXPECT_EQ(view.beeps, 0);
-  EXPECT_EQ(High(2), 255);
-  EXPECT_EQ(S().history.UndoCounter(), 2);
+// A black point must lie below the high end and a white point above the low
+// end; in solo mode only the solo channel is checked, and a refusal beeps.
+struct Refusal {
+  const char* name;
+  PickAnswer first;  // accepted: moves the ends onto the picked colour
+  bool greenSolo;
+  PickAnswer refused;
+  const char* message;
+  int beeps;
+};
 
-  // Green solo: only green is checked, and a refusal beeps.
-  ed->High255Click();
-  view.pickAnswers = {PickAnswer::White};
+class PickUpRefusal : public PickUp, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(PickUpRefusal, ChangesNothing) {
+  const Refusal& r = GetParam();
+  view.pickAnswers = {r.first};
+  ed->Image1MouseDown(MouseButton::Left, 1, 2);
+  if (r.greenSolo) {
+    Select(0, 1, 2, 1);
+    ed->StringGrid1MouseUp(MouseButton::Left);
+    ASSERT_EQ(S().SoloFlag, 1);
+  }
+  const EditPara before = S().para;
+  const int recorded = S().history.UndoCounter();
+  const int pictures = view.pictures;
+  view.pickAnswers = {r.refused};
+  ed->Image1MouseDown(MouseButton::Left, 1, 2);
+  EXPECT_EQ(view.messages, std::vector<std::string>{r.message});
+  EXPECT_EQ(view.beeps, r.beeps);
+  EXPECT_EQ(S().para, before);
+  EXPECT_EQ(S().history.UndoCounter(), recorded);
+  EXPECT_EQ(view.pictures, pictures);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Editor, PickUpRefusal,
+    ::testing::Values(
+        Refusal{"WhiteOnTheLowEnds", PickAnswer::Black, false, PickAnswer::White,
+                "最小値よりも暗過ぎます", 0},
+        Refusal{"BlackOnTheHighEnds", PickAnswer::White, false, PickAnswer::Black,
+                "最大値よりも明る過ぎます", 0},
+        Refusal{"GreenSoloBlackOnTheGreenHighEnd", PickAnswer::White, true, PickAnswer::Black,
+                "最大値よりも明る過ぎます", 1},
+        Refusal{"GreenSoloWhiteOnTheGreenLowEnd", PickAnswer::Black, true, PickAnswer::White,
+                "最小値よりも暗過ぎます", 1}),
+    [](const ::testing::TestParamInfo<Refusal>& i) { return std::string(i.param.name); });
+
+TEST_F(PickUp, GreenSoloChecksGreenOnly) {
+  view.pickAnswers = {PickAnswer::Black, PickAnswer::White};
+  ed->Image1MouseDown(MouseButton::Left, 1, 2);  // lows 40, 30, 20
   Select(0, 1, 2, 1);
   ed->StringGrid1MouseUp(MouseButton::Left);
-  ASSERT_EQ(S().SoloFlag, 1);
-  ed->Image1MouseDown(MouseButton::Left, 1, 2);  // white 30 <= green low 30: refused
-  EXPECT_EQ(view.messages.back(), "最小値よりも暗過ぎます");
-  EXPECT_EQ(view.beeps, 1);
+  // The muted channels carry low 256, above red 120 and blue 100; only green counts.
+  ed->Image1MouseDown(MouseButton::Left, 0, 0);  // (120, 110, 100)
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_EQ(High(1), 110);
 }
 
 TEST_F(PickUp, OutsideThePictureOrOnAn8BitPictureNothingHappens) {
