@@ -78,7 +78,20 @@ void TForm2::Recreate() {
   setWindowTitle(QString());
   SetCrossHair(false);
   resize(447, 295);
-  if (hasStartPlace_) move(startPlace_);
+  if (hasStartPlace_) {
+    move(startPlace_);
+    placeOnShow_ = true;
+  }
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // A hidden window's native geometry can outlive a move made while hidden;
+  // the new window appears at its start-up place.
+  if (placeOnShow_) {
+    placeOnShow_ = false;
+    move(startPlace_);
+  }
 }
 
 void TForm2::Image1MouseDown(Qt::MouseButton button, QPoint at) {

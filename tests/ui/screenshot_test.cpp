@@ -84,6 +84,12 @@ TEST(Screenshot, DISABLED_AllWindows) {
     p.end();
     EXPECT_TRUE(all.save(out + QStringLiteral("/screenshot.png")));
 
+    for (QMenu* m : {f.File1, f.Edit1, f.M1, f.OptionO1}) {
+      m->popup(QPoint(0, 0));
+      QCoreApplication::processEvents();
+      m->grab().save(out + QStringLiteral("/menu-%1.png").arg(m->title().left(2)));
+      m->hide();
+    }
     JpegSaveRequest request;
     TForm5 jpeg(f, request);
     Framed(jpeg).save(out + QStringLiteral("/jpeg.png"));

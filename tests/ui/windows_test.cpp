@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -224,6 +225,24 @@ TEST_F(UiTest, StepButtonActsOnTheClickedCellAndApplies) {
   EXPECT_EQ(f.Form2().windowTitle(), QStringLiteral("g.bmp ( 24 bit )"));
 }
 
+TEST_F(UiTest, DraggingDownAColumnMakesTheStepActOnAllChannels) {
+  WriteSettings(kKnownSettings);
+  TForm1& f = Start({Grey("g.bmp")});
+  TStringGrid* g = f.StringGrid1;
+  QWidget* vp = g->viewport();
+  const QPoint top = g->visualRect(g->model()->index(0, 1)).center();
+  const QPoint bottom = g->visualRect(g->model()->index(2, 1)).center();
+  QTest::mousePress(vp, Qt::LeftButton, {}, top);
+  QMouseEvent move(QEvent::MouseMove, QPointF(bottom), vp->mapToGlobal(QPointF(bottom)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(vp, &move);
+  QTest::mouseRelease(vp, Qt::LeftButton, {}, bottom);
+  EXPECT_EQ((g->Selection()), (GridRect{1, 0, 1, 2}));
+  EXPECT_EQ((g->CurrentCell()), (GridCell{1, 2}));
+  f.DecBtn1->click();
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(Cell(1, row), "-1") << row;
+}
+
 TEST_F(UiTest, RightClickOnASelectedColumnAsksAndClearsItWhole) {
   WriteSettings(std::string(kKnownSettings) + "[Parameter]\r\nR1=5\r\nG1=6\r\nB1=7\r\n");
   TForm1& f = Start({Grey("g.bmp")});
@@ -286,6 +305,21 @@ TEST_F(UiTest, DroppedFilesOpenOnlyOneAtATime) {
   EXPECT_EQ(seam_.messages.size(), 1u);
   Drop(&f.Form2(), {b});
   EXPECT_EQ(f.Form2().windowTitle(), QStringLiteral("b.bmp ( 24 bit )"));
+}
+
+TEST_F(UiTest, OpeningAPngPutsTheImageWindowBackAtItsStartPlace) {
+  WriteSettings("[Position]\r\nX2=150\r\nY2=40\r\n");
+  TForm1& f = Start({Grey("g.bmp")});
+  f.Form2().move(300, 260);
+  QImage png(5, 4, QImage::Format_ARGB32);
+  png.fill(QColor(20, 40, 60, 0));  // transparent pixels keep their stored colour
+  const QString path = dir_.filePath(QStringLiteral("p.png"));
+  ASSERT_TRUE(png.save(path));
+  Drop(&f, {path.toStdString()});
+  EXPECT_EQ(f.Form2().pos(), QPoint(150, 40));
+  EXPECT_TRUE(f.Form2().isVisible());
+  EXPECT_EQ(f.Form2().windowTitle(), QStringLiteral("p.png ( 24 bit )"));
+  EXPECT_EQ(f.Form2().Image1->Picture().pixelColor(4, 3), QColor(20, 40, 60));
 }
 
 TEST_F(UiTest, MinimiseCarriesTheOtherWindowsAndKeepsHiddenOnesHidden) {
