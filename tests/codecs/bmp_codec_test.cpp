@@ -11,7 +11,7 @@ namespace {
 
 using tav1::BmpRefusal;
 using tav1::ReadBmp;
-using tav1::testfiles::BmpSpec;
+using tav1::testfiles::BmpRecipe;
 using tav1::testfiles::ExpectedFixed;
 using tav1::testfiles::MakeBmpFile;
 
@@ -19,56 +19,56 @@ constexpr int kMax = 8000;
 
 struct RefusalCase {
   const char* name;
-  BmpSpec spec;
+  BmpRecipe recipe;
   BmpRefusal expected;
 };
 
-BmpSpec With(void (*edit)(BmpSpec&)) {
-  BmpSpec s;
+BmpRecipe With(void (*edit)(BmpRecipe&)) {
+  BmpRecipe s;
   edit(s);
   return s;
 }
 
 TEST(BmpRead, RefusalsComeInCheckOrder) {
   const RefusalCase cases[] = {
-      {"4-bit", With([](BmpSpec& s) { s.bits = 4; }), BmpRefusal::BadBits},
-      {"32-bit", With([](BmpSpec& s) { s.bits = 32; }), BmpRefusal::BadBits},
-      {"bits tested before compression", With([](BmpSpec& s) { s.bits = 4; s.compression = 2; }),
+      {"4-bit", With([](BmpRecipe& s) { s.bits = 4; }), BmpRefusal::BadBits},
+      {"32-bit", With([](BmpRecipe& s) { s.bits = 32; }), BmpRefusal::BadBits},
+      {"bits tested before compression", With([](BmpRecipe& s) { s.bits = 4; s.compression = 2; }),
        BmpRefusal::BadBits},
-      {"RLE8", With([](BmpSpec& s) { s.bits = 8; s.compression = 1; }), BmpRefusal::Compressed},
-      {"bitfields 24-bit", With([](BmpSpec& s) { s.compression = 3; }), BmpRefusal::Compressed},
-      {"width 8001", With([](BmpSpec& s) { s.width = 8001; s.height = 1; }), BmpRefusal::TooLarge},
-      {"top-down height 8001", With([](BmpSpec& s) { s.width = 1; s.height = -8001; }), BmpRefusal::TooLarge},
-      {"width 0", With([](BmpSpec& s) { s.width = 0; }), BmpRefusal::NotPositive},
-      {"negative width", With([](BmpSpec& s) { s.width = -3; }), BmpRefusal::NotPositive},
-      {"height 0", With([](BmpSpec& s) { s.height = 0; }), BmpRefusal::NotPositive},
-      {"colours used 0 is not read as 256", With([](BmpSpec& s) { s.bits = 8; s.colorsUsed = 0; }),
+      {"RLE8", With([](BmpRecipe& s) { s.bits = 8; s.compression = 1; }), BmpRefusal::Compressed},
+      {"bitfields 24-bit", With([](BmpRecipe& s) { s.compression = 3; }), BmpRefusal::Compressed},
+      {"width 8001", With([](BmpRecipe& s) { s.width = 8001; s.height = 1; }), BmpRefusal::TooLarge},
+      {"top-down height 8001", With([](BmpRecipe& s) { s.width = 1; s.height = -8001; }), BmpRefusal::TooLarge},
+      {"width 0", With([](BmpRecipe& s) { s.width = 0; }), BmpRefusal::NotPositive},
+      {"negative width", With([](BmpRecipe& s) { s.width = -3; }), BmpRefusal::NotPositive},
+      {"height 0", With([](BmpRecipe& s) { s.height = 0; }), BmpRefusal::NotPositive},
+      {"colours used 0 is not read as 256", With([](BmpRecipe& s) { s.bits = 8; s.colorsUsed = 0; }),
        BmpRefusal::FewColours},
-      {"colours used 255", With([](BmpSpec& s) { s.bits = 8; s.colorsUsed = 255; s.tableEntries = 255; }),
+      {"colours used 255", With([](BmpRecipe& s) { s.bits = 8; s.colorsUsed = 255; s.tableEntries = 255; }),
        BmpRefusal::FewColours},
       {"colours used 256 but room for 252",
-       With([](BmpSpec& s) { s.bits = 8; s.colorsUsed = 256; s.tableEntries = 252; }), BmpRefusal::FewColours},
-      {"OS/2 palette of 252", With([](BmpSpec& s) { s.bits = 8; s.headerSize = 12; s.tableEntries = 252; }),
+       With([](BmpRecipe& s) { s.bits = 8; s.colorsUsed = 256; s.tableEntries = 252; }), BmpRefusal::FewColours},
+      {"OS/2 palette of 252", With([](BmpRecipe& s) { s.bits = 8; s.headerSize = 12; s.tableEntries = 252; }),
        BmpRefusal::FewColours},
-      {"rows cut short", With([](BmpSpec& s) { s.truncateBy = 4; }), BmpRefusal::ShortRows},
-      {"8-bit rows cut short", With([](BmpSpec& s) { s.bits = 8; s.truncateBy = 4; }), BmpRefusal::ShortRows},
-      {"header size 66", With([](BmpSpec& s) { s.headerSize = 66; }), BmpRefusal::UnknownHeader},
+      {"rows cut short", With([](BmpRecipe& s) { s.truncateBy = 4; }), BmpRefusal::ShortRows},
+      {"8-bit rows cut short", With([](BmpRecipe& s) { s.bits = 8; s.truncateBy = 4; }), BmpRefusal::ShortRows},
+      {"header size 66", With([](BmpRecipe& s) { s.headerSize = 66; }), BmpRefusal::UnknownHeader},
   };
   for (const auto& c : cases) {
-    const auto r = ReadBmp(MakeBmpFile(c.spec), kMax);
+    const auto r = ReadBmp(MakeBmpFile(c.recipe), kMax);
     EXPECT_EQ(r.refusal, c.expected) << c.name;
     EXPECT_TRUE(r.image.empty()) << c.name;
   }
 }
 
 TEST(BmpRead, FilesShorterThanTheirHeadersAreRefused) {
-  const auto good = MakeBmpFile(BmpSpec{});
+  const auto good = MakeBmpFile(BmpRecipe{});
   for (std::size_t len : {std::size_t{0}, std::size_t{10}, std::size_t{17}, std::size_t{53}}) {
     const std::vector<std::uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(len));
     EXPECT_EQ(ReadBmp(cut, kMax).refusal, BmpRefusal::ShortHeader) << len;
   }
   // A 1-row picture whose file ends before its 256-entry table.
-  BmpSpec s;
+  BmpRecipe s;
   s.bits = 8;
   auto f = MakeBmpFile(s);
   f.resize(54 + 1000);
@@ -77,38 +77,38 @@ TEST(BmpRead, FilesShorterThanTheirHeadersAreRefused) {
 
 struct VariantCase {
   const char* name;
-  BmpSpec spec;
+  BmpRecipe recipe;
 };
 
 TEST(BmpRead, HeaderVariantsBecomeTheFixedLayout) {
   const VariantCase cases[] = {
-      {"plain 24-bit", With([](BmpSpec& s) { (void)s; })},
-      {"plain 8-bit", With([](BmpSpec& s) { s.bits = 8; })},
-      {"24-bit top-down", With([](BmpSpec& s) { s.height = -5; s.width = 5; })},
-      {"8-bit top-down", With([](BmpSpec& s) { s.bits = 8; s.height = -3; })},
-      {"8-bit V5 header", With([](BmpSpec& s) { s.bits = 8; s.headerSize = 124; })},
-      {"24-bit V4 header", With([](BmpSpec& s) { s.headerSize = 108; })},
-      {"24-bit 52-byte header", With([](BmpSpec& s) { s.headerSize = 52; })},
-      {"24-bit 56-byte header top-down", With([](BmpSpec& s) { s.headerSize = 56; s.height = -4; })},
-      {"8-bit OS/2 core header", With([](BmpSpec& s) { s.bits = 8; s.headerSize = 12; })},
-      {"24-bit OS/2 core header", With([](BmpSpec& s) { s.headerSize = 12; s.width = 2; })},
-      {"8-bit OS/2 16-byte header", With([](BmpSpec& s) { s.bits = 8; s.headerSize = 16; })},
-      {"8-bit OS/2 64-byte header", With([](BmpSpec& s) { s.bits = 8; s.headerSize = 64; })},
-      {"8-bit table of 300 entries", With([](BmpSpec& s) { s.bits = 8; s.colorsUsed = 300; s.tableEntries = 300; })},
-      {"24-bit with a colour table", With([](BmpSpec& s) { s.colorsUsed = 16; s.tableEntries = 16; })},
-      {"rows after a gap", With([](BmpSpec& s) { s.bits = 8; s.gap = 37; })},
-      {"1 x 1 8-bit", With([](BmpSpec& s) { s.bits = 8; s.width = 1; s.height = 1; })},
+      {"plain 24-bit", With([](BmpRecipe& s) { (void)s; })},
+      {"plain 8-bit", With([](BmpRecipe& s) { s.bits = 8; })},
+      {"24-bit top-down", With([](BmpRecipe& s) { s.height = -5; s.width = 5; })},
+      {"8-bit top-down", With([](BmpRecipe& s) { s.bits = 8; s.height = -3; })},
+      {"8-bit V5 header", With([](BmpRecipe& s) { s.bits = 8; s.headerSize = 124; })},
+      {"24-bit V4 header", With([](BmpRecipe& s) { s.headerSize = 108; })},
+      {"24-bit 52-byte header", With([](BmpRecipe& s) { s.headerSize = 52; })},
+      {"24-bit 56-byte header top-down", With([](BmpRecipe& s) { s.headerSize = 56; s.height = -4; })},
+      {"8-bit OS/2 core header", With([](BmpRecipe& s) { s.bits = 8; s.headerSize = 12; })},
+      {"24-bit OS/2 core header", With([](BmpRecipe& s) { s.headerSize = 12; s.width = 2; })},
+      {"8-bit OS/2 16-byte header", With([](BmpRecipe& s) { s.bits = 8; s.headerSize = 16; })},
+      {"8-bit OS/2 64-byte header", With([](BmpRecipe& s) { s.bits = 8; s.headerSize = 64; })},
+      {"8-bit table of 300 entries", With([](BmpRecipe& s) { s.bits = 8; s.colorsUsed = 300; s.tableEntries = 300; })},
+      {"24-bit with a colour table", With([](BmpRecipe& s) { s.colorsUsed = 16; s.tableEntries = 16; })},
+      {"rows after a gap", With([](BmpRecipe& s) { s.bits = 8; s.gap = 37; })},
+      {"1 x 1 8-bit", With([](BmpRecipe& s) { s.bits = 8; s.width = 1; s.height = 1; })},
   };
   for (const auto& c : cases) {
-    const auto r = ReadBmp(MakeBmpFile(c.spec), kMax);
+    const auto r = ReadBmp(MakeBmpFile(c.recipe), kMax);
     ASSERT_EQ(r.refusal, BmpRefusal::None) << c.name;
-    const auto want = ExpectedFixed(c.spec);
+    const auto want = ExpectedFixed(c.recipe);
     ASSERT_EQ(r.image.size(), want.size()) << c.name;
     tav1::bmp::HeaderView h;
     ASSERT_TRUE(tav1::bmp::ReadHeader(r.image.data(), r.image.size(), h));
-    EXPECT_EQ(h.width, c.spec.width) << c.name;
-    EXPECT_EQ(h.height, c.spec.height < 0 ? -c.spec.height : c.spec.height) << c.name;
-    EXPECT_EQ(h.bits, c.spec.bits) << c.name;
+    EXPECT_EQ(h.width, c.recipe.width) << c.name;
+    EXPECT_EQ(h.height, c.recipe.height < 0 ? -c.recipe.height : c.recipe.height) << c.name;
+    EXPECT_EQ(h.bits, c.recipe.bits) << c.name;
     EXPECT_EQ(r.width, h.width) << c.name;
     EXPECT_EQ(r.height, h.height) << c.name;
     EXPECT_EQ(tav1::bmp::Get32(&r.image[14]), 40u) << c.name;
@@ -118,7 +118,7 @@ TEST(BmpRead, HeaderVariantsBecomeTheFixedLayout) {
 }
 
 TEST(BmpRead, FixedLayoutFileIsTakenOverAsRead) {
-  BmpSpec s;
+  BmpRecipe s;
   s.bits = 8;
   s.colorsUsed = 256;
   auto file = MakeBmpFile(s);
@@ -130,7 +130,7 @@ TEST(BmpRead, FixedLayoutFileIsTakenOverAsRead) {
   auto longer = file;
   longer.push_back(7);
   EXPECT_EQ(ReadBmp(longer, kMax).image, file);
-  BmpSpec one;  // 3 x 2 24-bit: stride 12, 9 bytes of pixels per row
+  BmpRecipe one;  // 3 x 2 24-bit: stride 12, 9 bytes of pixels per row
   auto cut = MakeBmpFile(one);
   cut.resize(cut.size() - 3);
   const auto rc = ReadBmp(cut, kMax);
@@ -139,7 +139,7 @@ TEST(BmpRead, FixedLayoutFileIsTakenOverAsRead) {
 }
 
 TEST(BmpRead, SidesOfExactlyTheLimitAreAccepted) {
-  BmpSpec s;
+  BmpRecipe s;
   s.width = kMax;
   s.height = 1;
   const auto r = ReadBmp(MakeBmpFile(s), kMax);
@@ -148,7 +148,7 @@ TEST(BmpRead, SidesOfExactlyTheLimitAreAccepted) {
 }
 
 TEST(BmpRead, GrayRampIsExactlyTheIdentityPalette) {
-  BmpSpec s;
+  BmpRecipe s;
   s.bits = 8;
   s.grayRamp = true;
   auto img = ReadBmp(MakeBmpFile(s), kMax).image;
@@ -165,7 +165,7 @@ TEST(BmpWrite, WritesTheFixedLayoutWithFreshHeaders) {
   const auto dir = std::filesystem::temp_directory_path() / "tav1_bmp_write_test";
   std::filesystem::create_directories(dir);
   for (int bits : {8, 24}) {
-    BmpSpec s;
+    BmpRecipe s;
     s.bits = bits;
     s.width = 5;
     auto store = ExpectedFixed(s);
@@ -183,7 +183,7 @@ TEST(BmpWrite, WritesTheFixedLayoutWithFreshHeaders) {
     EXPECT_TRUE(std::equal(store.begin() + 54, store.end(), file.begin() + 54)) << bits;
     EXPECT_EQ(ReadBmp(file, kMax).image, file) << bits;
   }
-  auto broken = ExpectedFixed(BmpSpec{});
+  auto broken = ExpectedFixed(BmpRecipe{});
   broken.resize(broken.size() - 1);
   EXPECT_THROW(tav1::WriteBmp((dir / "x.bmp").string(), broken), tav1::CodecError);
   EXPECT_FALSE(std::filesystem::exists(dir / "x.bmp"));

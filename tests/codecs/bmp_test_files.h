@@ -10,7 +10,7 @@
 
 namespace tav1::testfiles {
 
-struct BmpSpec {
+struct BmpRecipe {
   std::int32_t width = 3;
   std::int32_t height = 2;          // negative: rows stored top-down
   int bits = 24;
@@ -45,7 +45,7 @@ inline void FillRow(std::uint8_t* row, int width, int bits, int displayRow) {
   }
 }
 
-inline std::vector<std::uint8_t> MakeBmpFile(const BmpSpec& s) {
+inline std::vector<std::uint8_t> MakeBmpFile(const BmpRecipe& s) {
   const bool core = s.headerSize == 12;
   const std::uint32_t entrySize = core ? 3 : 4;
   const int entries = s.tableEntries >= 0 ? s.tableEntries : (s.bits == 8 ? 256 : 0);
@@ -82,7 +82,7 @@ inline std::vector<std::uint8_t> MakeBmpFile(const BmpSpec& s) {
 }
 
 // The fixed-layout image every accepted variant of `s` must become.
-inline std::vector<std::uint8_t> ExpectedFixed(const BmpSpec& s) {
+inline std::vector<std::uint8_t> ExpectedFixed(const BmpRecipe& s) {
   const std::int32_t rows = s.height < 0 ? -s.height : s.height;
   std::vector<std::uint8_t> v = bmp::MakeImage(s.width, rows, s.bits);
   if (s.bits == 8)

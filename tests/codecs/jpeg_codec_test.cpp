@@ -14,7 +14,7 @@
 
 namespace {
 
-using tav1::testfiles::BmpSpec;
+using tav1::testfiles::BmpRecipe;
 using tav1::testfiles::ExpectedFixed;
 
 // A flat picture written straight through libjpeg, for colour spaces the
@@ -106,7 +106,7 @@ TEST(JpegCodec, EncodeThenDecodeKeepsTheSmoothPicture) {
 }
 
 TEST(JpegCodec, QualityChangesTheEncoding) {
-  BmpSpec s;
+  BmpRecipe s;
   s.width = 64;
   s.height = 64;
   const auto store = ExpectedFixed(s);
@@ -115,7 +115,7 @@ TEST(JpegCodec, QualityChangesTheEncoding) {
 }
 
 TEST(JpegCodec, EightBitStoreIsExpandedThroughItsPalette) {
-  BmpSpec s;
+  BmpRecipe s;
   s.bits = 8;
   s.width = 8;
   s.height = 8;
@@ -149,7 +149,7 @@ TEST(JpegCodec, GrayAndCmykBecomeBgr) {
 }
 
 TEST(JpegCodec, HeaderIsReadBeforeAnyPixelMemory) {
-  BmpSpec s;
+  BmpRecipe s;
   auto jpg = tav1::EncodeJpeg(ExpectedFixed(s), 80, false);
   PatchFrameSize(jpg, 64250, 64250);
   const auto t0 = std::chrono::steady_clock::now();
@@ -160,7 +160,7 @@ TEST(JpegCodec, HeaderIsReadBeforeAnyPixelMemory) {
 }
 
 TEST(JpegCodec, BrokenDataThrowsInsteadOfEndingTheProcess) {
-  const auto good = tav1::EncodeJpeg(ExpectedFixed(BmpSpec{}), 80, false);
+  const auto good = tav1::EncodeJpeg(ExpectedFixed(BmpRecipe{}), 80, false);
   const std::vector<std::uint8_t> empty;
   const std::vector<std::uint8_t> notJpeg = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   const std::vector<std::uint8_t> headerCut(good.begin(), good.begin() + 40);
@@ -169,7 +169,7 @@ TEST(JpegCodec, BrokenDataThrowsInsteadOfEndingTheProcess) {
   auto badTable = good;
   PatchFrameSize(badTable, 0, 0);
   EXPECT_THROW(tav1::DecodeJpegToStore(badTable), tav1::CodecError);
-  auto broken = ExpectedFixed(BmpSpec{});
+  auto broken = ExpectedFixed(BmpRecipe{});
   broken.resize(60);
   EXPECT_THROW(tav1::EncodeJpeg(broken, 80, false), tav1::CodecError);
 }

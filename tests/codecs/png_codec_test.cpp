@@ -16,11 +16,11 @@
 
 namespace {
 
-using tav1::testfiles::BmpSpec;
+using tav1::testfiles::BmpRecipe;
 using tav1::testfiles::ExpectedFixed;
 
 // A PNG written straight through libpng from rows given as they are stored.
-struct PngSpec {
+struct PngRecipe {
   int width = 2;
   int height = 2;
   int colorType = PNG_COLOR_TYPE_RGB;
@@ -36,7 +36,7 @@ void Append(png_structp png, png_bytep data, png_size_t n) {
   out->insert(out->end(), data, data + n);
 }
 
-std::vector<std::uint8_t> MakePng(const PngSpec& s) {
+std::vector<std::uint8_t> MakePng(const PngRecipe& s) {
   std::vector<std::uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -69,43 +69,43 @@ using Bgr = std::array<int, 3>;
 TEST(PngRead, EveryColourTypeBecomesStoredBgr) {
   struct Case {
     const char* name;
-    PngSpec spec;
+    PngRecipe recipe;
     Bgr first, last;  // pixels (0, 0) and (width - 1, height - 1)
   };
-  PngSpec rgba;
+  PngRecipe rgba;
   rgba.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
   // A fully transparent pixel keeps its stored colour: no blending.
   rgba.rows = {{10, 20, 30, 0, 1, 2, 3, 255}, {4, 5, 6, 128, 200, 150, 100, 7}};
-  PngSpec rgb16;
+  PngRecipe rgb16;
   rgb16.colorType = PNG_COLOR_TYPE_RGB;
   rgb16.depth = 16;
   rgb16.width = 1;
   rgb16.height = 1;
   rgb16.rows = {{0x12, 0xFF, 0x34, 0x00, 0xAB, 0x80}};  // high bytes are kept
-  PngSpec gray1;
+  PngRecipe gray1;
   gray1.colorType = PNG_COLOR_TYPE_GRAY;
   gray1.depth = 1;
   gray1.width = 3;
   gray1.height = 1;
   gray1.rows = {{0b10100000}};
-  PngSpec grayAlpha16;
+  PngRecipe grayAlpha16;
   grayAlpha16.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
   grayAlpha16.depth = 16;
   grayAlpha16.width = 1;
   grayAlpha16.height = 1;
   grayAlpha16.rows = {{0x9A, 0x01, 0x00, 0x00}};
-  PngSpec pal;
+  PngRecipe pal;
   pal.colorType = PNG_COLOR_TYPE_PALETTE;
   pal.width = 2;
   pal.height = 1;
   pal.palette = {{255, 0, 0}, {1, 2, 3}};
   pal.trnsAlpha = {0, 0};  // both entries transparent; their colours stay
   pal.rows = {{1, 0}};
-  PngSpec pal4 = pal;
+  PngRecipe pal4 = pal;
   pal4.depth = 4;
   pal4.trnsAlpha.clear();
   pal4.rows = {{0x01}};
-  PngSpec interlaced;
+  PngRecipe interlaced;
   interlaced.width = 9;
   interlaced.height = 9;
   interlaced.interlaced = true;
@@ -124,12 +124,12 @@ TEST(PngRead, EveryColourTypeBecomesStoredBgr) {
       {"Adam7 interlaced", interlaced, {0, 0, 0}, {64, 8, 8}},
   };
   for (const auto& c : cases) {
-    const auto png = MakePng(c.spec);
+    const auto png = MakePng(c.recipe);
     std::vector<std::uint8_t> store;
     ASSERT_NO_THROW(store = tav1::DecodePngToStore(png.data(), png.size())) << c.name;
-    EXPECT_EQ(tav1::CheckFixedImage(store).width, c.spec.width) << c.name;
+    EXPECT_EQ(tav1::CheckFixedImage(store).width, c.recipe.width) << c.name;
     EXPECT_EQ(At(store, 0, 0), c.first) << c.name;
-    EXPECT_EQ(At(store, c.spec.width - 1, c.spec.height - 1), c.last) << c.name;
+    EXPECT_EQ(At(store, c.recipe.width - 1, c.recipe.height - 1), c.last) << c.name;
   }
   // Every pixel of the interlaced picture, not only the corners.
   const auto png = MakePng(interlaced);
@@ -148,7 +148,7 @@ void PatchIhdrSize(std::vector<std::uint8_t>& png, std::uint32_t w, std::uint32_
 }
 
 TEST(PngRead, HeaderIsReadBeforeAnyPixelMemory) {
-  PngSpec s;
+  PngRecipe s;
   s.rows = {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}};
   auto png = MakePng(s);
   PatchIhdrSize(png, 64250, 3000000);
@@ -160,7 +160,7 @@ TEST(PngRead, HeaderIsReadBeforeAnyPixelMemory) {
 }
 
 TEST(PngRead, BrokenDataThrows) {
-  PngSpec s;
+  PngRecipe s;
   s.rows = {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}};
   const auto good = MakePng(s);
   const std::vector<std::uint8_t> notPng = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0};
@@ -187,7 +187,7 @@ TEST(PngWrite, WritesIndexedOrRgbWithOnlyTheFourChunks) {
   const auto dir = std::filesystem::temp_directory_path() / "tav1_png_write_test";
   std::filesystem::create_directories(dir);
   for (int bits : {8, 24}) {
-    BmpSpec s;
+    BmpRecipe s;
     s.bits = bits;
     s.width = 5;
     s.height = 17;
@@ -220,7 +220,7 @@ TEST(PngWrite, WritesIndexedOrRgbWithOnlyTheFourChunks) {
         ASSERT_EQ(At(back, x, y), (Bgr{bgr[0], bgr[1], bgr[2]})) << bits << " " << x << "," << y;
       }
   }
-  EXPECT_THROW(tav1::WritePng((dir / "no" / "x.png").string(), ExpectedFixed(BmpSpec{})), tav1::CodecError);
+  EXPECT_THROW(tav1::WritePng((dir / "no" / "x.png").string(), ExpectedFixed(BmpRecipe{})), tav1::CodecError);
   std::filesystem::remove_all(dir);
 }
 

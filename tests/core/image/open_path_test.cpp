@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 using tav1::OpenOutcome;
-using tav1::testfiles::BmpSpec;
+using tav1::testfiles::BmpRecipe;
 using tav1::testfiles::ExpectedFixed;
 using tav1::testfiles::MakeBmpFile;
 using Calls = std::vector<std::string>;
@@ -54,15 +54,15 @@ class OpenPathTest : public ::testing::Test {
   tav1::testing::RecordingPort port_;
 };
 
-BmpSpec Spec(int w, int h, int bits) {
-  BmpSpec s;
+BmpRecipe Recipe(int w, int h, int bits) {
+  BmpRecipe s;
   s.width = w;
   s.height = h;
   s.bits = bits;
   return s;
 }
 
-Bytes JpegOf(int w, int h) { return tav1::EncodeJpeg(ExpectedFixed(Spec(w, h, 24)), 90, false); }
+Bytes JpegOf(int w, int h) { return tav1::EncodeJpeg(ExpectedFixed(Recipe(w, h, 24)), 90, false); }
 
 Bytes JpegClaiming(int w, int h) {
   Bytes jpg = JpegOf(8, 8);
@@ -106,7 +106,7 @@ TEST(OpenPathNames, PathPiecesAndUpperCase) {
 }
 
 TEST_F(OpenPathTest, Accepted24BitBmpFillsTheSourceStore) {
-  const Bytes file = MakeBmpFile(Spec(5, 3, 24));
+  const Bytes file = MakeBmpFile(Recipe(5, 3, 24));
   const std::string path = Put("pic.bmp", file);
   EXPECT_EQ(Open(path), OpenOutcome::Accepted);
   EXPECT_EQ(port_.calls, (Calls{"status:読み込み中...!", "cursor:cross", "caption:TAV1", kBlank}));
@@ -123,7 +123,7 @@ TEST_F(OpenPathTest, Accepted24BitBmpFillsTheSourceStore) {
 }
 
 TEST_F(OpenPathTest, TopDownV5BmpIsStoredInTheFixedLayout) {
-  BmpSpec s = Spec(3, -4, 8);
+  BmpRecipe s = Recipe(3, -4, 8);
   s.headerSize = 124;
   EXPECT_EQ(Open(Put("v5.bmp", MakeBmpFile(s))), OpenOutcome::Accepted);
   EXPECT_EQ(img_.MemStBmp1, ExpectedFixed(s));
@@ -133,7 +133,7 @@ TEST_F(OpenPathTest, TopDownV5BmpIsStoredInTheFixedLayout) {
 }
 
 TEST_F(OpenPathTest, GrayRampIsAnnouncedWithoutBeep) {
-  BmpSpec s = Spec(3, 2, 8);
+  BmpRecipe s = Recipe(3, 2, 8);
   s.grayRamp = true;
   EXPECT_EQ(Open(Put("g.bmp", MakeBmpFile(s))), OpenOutcome::Accepted);
   EXPECT_EQ(port_.calls,
@@ -157,38 +157,38 @@ struct RejectCase {
 };
 
 TEST_F(OpenPathTest, RejectionsShowTheirMessageAndChangeNothing) {
-  BmpSpec noColours = Spec(3, 2, 8);
+  BmpRecipe noColours = Recipe(3, 2, 8);
   noColours.colorsUsed = 0;
-  BmpSpec rle = Spec(3, 2, 8);
+  BmpRecipe rle = Recipe(3, 2, 8);
   rle.compression = 1;
-  BmpSpec shortRows = Spec(3, 2, 24);
+  BmpRecipe shortRows = Recipe(3, 2, 24);
   shortRows.truncateBy = 10;
-  const Bytes png = PngOf(ExpectedFixed(Spec(4, 4, 24)), dir_ / "scratch.png");
-  const Bytes pngWide = PngOf(ExpectedFixed(Spec(8001, 1, 24)), dir_ / "scratch2.png");
+  const Bytes png = PngOf(ExpectedFixed(Recipe(4, 4, 24)), dir_ / "scratch.png");
+  const Bytes pngWide = PngOf(ExpectedFixed(Recipe(8001, 1, 24)), dir_ / "scratch2.png");
   const Bytes pngCut(png.begin(), png.end() - 30);
   const Calls jpg = {"status:JPG 読込み中...!"};
   const Calls pngFirst = {"recreate"};
   const Calls pngLater = {"recreate", "status:PNG 読込み中...!"};
 
   const RejectCase cases[] = {
-      {"four.bmp", MakeBmpFile(Spec(3, 2, 4)), "256色(8bit)かフルカラー(24bit)の画像だけロード可能", {}},
+      {"four.bmp", MakeBmpFile(Recipe(3, 2, 4)), "256色(8bit)かフルカラー(24bit)の画像だけロード可能", {}},
       {"rle.bmp", MakeBmpFile(rle), "圧縮形式は扱えません", {}},
-      {"wide.bmp", MakeBmpFile(Spec(8001, 1, 24)), "画像が大きすぎます(縦横 8000 以下のみ)", {}},
-      {"tall.bmp", MakeBmpFile(Spec(1, -8001, 24)), "画像が大きすぎます(縦横 8000 以下のみ)", {}},
+      {"wide.bmp", MakeBmpFile(Recipe(8001, 1, 24)), "画像が大きすぎます(縦横 8000 以下のみ)", {}},
+      {"tall.bmp", MakeBmpFile(Recipe(1, -8001, 24)), "画像が大きすぎます(縦横 8000 以下のみ)", {}},
       {"few.bmp", MakeBmpFile(noColours), "パレットが256個未満なので非対応です", {}},
-      {"zero.bmp", MakeBmpFile(Spec(0, 2, 24)), "幅か高さが0以下の画像は扱えません", {}},
+      {"zero.bmp", MakeBmpFile(Recipe(0, 2, 24)), "幅か高さが0以下の画像は扱えません", {}},
       {"cut.bmp", MakeBmpFile(shortRows), "cut.bmp を開けません\r\nファイルがパレットか画素データの途中で終わっています", {}},
       {"tiny.bmp", Bytes{'B', 'M', 1, 2}, "tiny.bmp を開けません\r\nファイルがヘッダの途中で終わっています", {}},
       {"png.bmp", png, "png.bmp を開けません\r\nBMPファイルではないか、対応していないヘッダ形式です", {}},
       {"wide.jpg", JpegOf(8001, 10), "画像が大きすぎます (縦横とも 8000 以下)", jpg},
       {"huge.jpeg", JpegClaiming(64250, 64250), "画像が大きすぎます (縦横とも 8000 以下)", jpg},
-      {"bmp.jpg", MakeBmpFile(Spec(3, 2, 24)), "bmp.jpg を開けません\r\nJPEGファイルではないか、データが壊れています", jpg},
+      {"bmp.jpg", MakeBmpFile(Recipe(3, 2, 24)), "bmp.jpg を開けません\r\nJPEGファイルではないか、データが壊れています", jpg},
       {"wide.png", pngWide, "画像が大きすぎます (縦横とも 8000 以下)", pngFirst},
       {"cut.png", pngCut, "cut.png を開けません\r\nPNGファイルではないか、データが壊れています", pngLater},
       {"jpg.png", JpegOf(4, 4), "jpg.png を開けません\r\nPNGファイルではないか、データが壊れています", pngFirst},
   };
 
-  ASSERT_EQ(Open(Put("prev.bmp", MakeBmpFile(Spec(6, 5, 8)))), OpenOutcome::Accepted);
+  ASSERT_EQ(Open(Put("prev.bmp", MakeBmpFile(Recipe(6, 5, 8)))), OpenOutcome::Accepted);
   img_.GeometryStep();
   img_.ReadyFlag = true;
   const tav1::WorkingImage before = img_;
@@ -217,7 +217,7 @@ TEST_F(OpenPathTest, RejectionsShowTheirMessageAndChangeNothing) {
 }
 
 TEST_F(OpenPathTest, ExtensionPicksTheCheck) {
-  const Bytes store = ExpectedFixed(Spec(9, 4, 24));
+  const Bytes store = ExpectedFixed(Recipe(9, 4, 24));
   const std::string jpegPath = Put("photo.Jpeg", tav1::EncodeJpeg(store, 95, true));
   EXPECT_EQ(Open(jpegPath), OpenOutcome::Accepted);
   EXPECT_EQ(port_.calls, (Calls{"status:読み込み中...!", "status:JPG 読込み中...!", "cursor:cross", kBlank,
