@@ -22,10 +22,10 @@ constexpr int kKhMask = (1 << 23) - 1;
 
 // k x 2^19 = Kh + KL with Kh an integer and |KL| <= 1/2 (both exact: the scale
 // is a power of two and the difference of two close doubles is exact).
-std::int32_t PackGain(double k) {
+std::int32_t PackGain(double k, double& kl) {
   const double ks = k * static_cast<double>(kOne);
   const double kh = std::round(ks);
-  const double kl = ks - kh;
+  kl = ks - kh;
   int bamb = 0;
   // The +1 keeps the bound safe even when 255 |KL| rounds down to a whole number.
   if (kl != 0.0) bamb = static_cast<int>(std::ceil(255.0 * std::fabs(kl))) + 1;
@@ -59,30 +59,42 @@ void ClampSteps(int Y, int& Ro, int& Go, int& Bo) {
   }
 }
 
-// Scalar form of the lane computation; false when the pixel is ambiguous.
-bool PlanTriple(const SatuPlan& plan, int R, int G, int B, TTriple& out) {
+// Step 8 for one distance: round(d x k + Y) from the class entry. Lanes whose
+// fraction lies within the bound of a whole step are settled by the sign of
+// G + d x KL, G the fraction's distance to that step: exact in double, since
+// KL carries at most 36 significant bits below 2^-1 and |d| < 2^8.
+inline int Step8(int d, int Kh, int bamb, double KL, int base, bool& near) {
+  const int I = d * Kh + base;
+  const int q = I >> SatuPlan::kFracBits;
+  const int F = I & kFracMask;
+  if (F >= bamb && F <= kOne - bamb) return q - ((F == 0) & q & 1);
+  near = true;
+  const bool up = F >= kOne / 2;
+  const int qq = q + up;
+  const double v = (up ? F - kOne : F) + d * KL;  // exact
+  return v > 0 ? qq : (v < 0 ? qq - 1 : qq - (qq & 1));
+}
+
+// Scalar form of the lane computation; `near` tells whether a lane needed the
+// exact settling above (for measurements).
+TTriple PlanTriple(const SatuPlan& plan, int R, int G, int B, bool& near) {
   const int Y = (76 * R + 150 * G + 29 * B) >> 8;
   const int dR = R - Y, dG = G - Y, dB = B - Y;
   const int spread = std::abs(dR) + std::abs(dG) + std::abs(dB);
   const std::int32_t p = plan.Packed(Y, spread);
+  const double KL = plan.Remainder(Y, spread);
   const int Kh = p & kKhMask;
   const int bamb = p >> 23;
   const int base = (2 * Y + 1) << 18;
-  bool amb = false;
-  auto step8 = [&](int d) {
-    const int I = d * Kh + base;
-    const int q = I >> SatuPlan::kFracBits;
-    const int F = I & kFracMask;
-    if (F < bamb || F > kOne - bamb) amb = true;
-    return q - ((F == 0) & q & 1);
-  };
-  int Ro = step8(dR), Go = step8(dG), Bo = step8(dB);
-  if (amb) return false;
+  int Ro = Step8(dR, Kh, bamb, KL, base, near);
+  int Go = Step8(dG, Kh, bamb, KL, base, near);
+  int Bo = Step8(dB, Kh, bamb, KL, base, near);
   ClampSteps(Y, Ro, Go, Bo);
+  TTriple out;
   out.R = static_cast<std::uint8_t>(Ro);
   out.G = static_cast<std::uint8_t>(Go);
   out.B = static_cast<std::uint8_t>(Bo);
-  return true;
+  return out;
 }
 
 bool HasAvx2() {
@@ -120,16 +132,14 @@ void Planarize(const TTriple* in, int n, const ToneTables* t, Planes& p) {
 }
 
 int ScalarChunk(const SatuPlan& plan, Planes& p, int n) {
-  int amb = 0;
+  int nearCount = 0;
   for (int i = 0; i < n; ++i) {
-    TTriple o;
-    if (!PlanTriple(plan, p.r[i], p.g[i], p.b[i], o)) {
-      o = SatuUpTriple(p.r[i], p.g[i], p.b[i], plan.S(), plan.byKido(), plan.bySatu());
-      ++amb;
-    }
+    bool near = false;
+    const TTriple o = PlanTriple(plan, p.r[i], p.g[i], p.b[i], near);
+    nearCount += near;
     std::memcpy(p.out + 3 * i, &o, 3);
   }
-  return amb;
+  return nearCount;
 }
 
 #pragma GCC push_options
@@ -158,6 +168,8 @@ int Avx2Chunk(const SatuPlan& plan, Planes& p, int n) {
   const __m256i fracMask = _mm256_set1_epi32(kFracMask);
   const __m256i one = _mm256_set1_epi32(1);
   const __m256i vOne19 = _mm256_set1_epi32(kOne);
+  const __m256i halfMinus1 = _mm256_set1_epi32(kOne / 2 - 1);
+  const double* remainders = plan.RemainderTable();
   const __m256i zero = _mm256_setzero_si256();
   const __m256i v255 = _mm256_set1_epi32(255);
   const __m256i cap = _mm256_set1_epi32(SatuPlan::kSpreadCap);
@@ -179,6 +191,7 @@ int Avx2Chunk(const SatuPlan& plan, Planes& p, int n) {
     const __m256i dG = _mm256_sub_epi32(G, Y);
     const __m256i dB = _mm256_sub_epi32(B, Y);
     __m256i packed;
+    __m256i idx = zero;
     if (kind == SatuPlan::Kind::Const) {
       packed = constPacked;
     } else {
@@ -186,27 +199,64 @@ int Avx2Chunk(const SatuPlan& plan, Planes& p, int n) {
           _mm256_add_epi32(_mm256_add_epi32(_mm256_abs_epi32(dR), _mm256_abs_epi32(dG)),
                            _mm256_abs_epi32(dB)),
           cap);
-      __m256i idx;
       if (kind == SatuPlan::Kind::ByLum) idx = Y;
       else if (kind == SatuPlan::Kind::BySat) idx = spread;
       else idx = _mm256_add_epi32(_mm256_mullo_epi32(Y, rowLen), spread);
-      packed = _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), idx, 4);
+      packed = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(table), idx,
+                                           _mm256_set1_epi32(-1), 4);
     }
     const __m256i Kh = _mm256_and_si256(packed, khMask);
     const __m256i bamb = _mm256_srli_epi32(packed, 23);
     const __m256i hiLimit = _mm256_sub_epi32(vOne19, bamb);
     const __m256i base = _mm256_slli_epi32(_mm256_add_epi32(_mm256_add_epi32(Y, Y), one), 18);
     __m256i amb = zero;
-    auto step8 = [&](__m256i d) {
-      const __m256i I = _mm256_add_epi32(_mm256_mullo_epi32(d, Kh), base);
-      const __m256i q = _mm256_srai_epi32(I, SatuPlan::kFracBits);
-      const __m256i F = _mm256_and_si256(I, fracMask);
-      amb = _mm256_or_si256(amb, _mm256_or_si256(_mm256_cmpgt_epi32(bamb, F),
-                                                 _mm256_cmpgt_epi32(F, hiLimit)));
-      const __m256i tie = _mm256_cmpeq_epi32(F, zero);
-      return _mm256_sub_epi32(q, _mm256_and_si256(tie, _mm256_and_si256(q, one)));
-    };
-    __m256i Ro = step8(dR), Go = step8(dG), Bo = step8(dB);
+    __m256i q[3], F[3], near[3];
+    const __m256i d[3] = {dR, dG, dB};
+    __m256i out[3];
+    for (int c = 0; c < 3; ++c) {
+      const __m256i I = _mm256_add_epi32(_mm256_mullo_epi32(d[c], Kh), base);
+      q[c] = _mm256_srai_epi32(I, SatuPlan::kFracBits);
+      F[c] = _mm256_and_si256(I, fracMask);
+      near[c] = _mm256_or_si256(_mm256_cmpgt_epi32(bamb, F[c]), _mm256_cmpgt_epi32(F[c], hiLimit));
+      amb = _mm256_or_si256(amb, near[c]);
+      const __m256i tie = _mm256_cmpeq_epi32(F[c], zero);
+      out[c] = _mm256_sub_epi32(q[c], _mm256_and_si256(tie, _mm256_and_si256(q[c], one)));
+    }
+    if (!_mm256_testz_si256(amb, amb)) {
+      // Settle the lanes near a whole step by the sign of G + d x KL (exact).
+      __m256d kl0, kl1;
+      if (kind == SatuPlan::Kind::Const) {
+        kl0 = kl1 = _mm256_set1_pd(remainders[0]);
+      } else {
+        const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+        kl0 = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), remainders, _mm256_castsi256_si128(idx), all, 8);
+        kl1 = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), remainders, _mm256_extracti128_si256(idx, 1), all, 8);
+      }
+      for (int c = 0; c < 3; ++c) {
+        if (_mm256_testz_si256(near[c], near[c])) continue;
+        const __m256i up = _mm256_cmpgt_epi32(F[c], halfMinus1);
+        const __m256i qq = _mm256_sub_epi32(q[c], up);  // up is -1 where set
+        const __m256i G = _mm256_sub_epi32(F[c], _mm256_and_si256(up, vOne19));
+        const __m256d v0 = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(G)),
+                                         _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(d[c])), kl0));
+        const __m256d v1 = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(G, 1)),
+                                         _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(d[c], 1)), kl1));
+        const __m256d zd = _mm256_setzero_pd();
+        // -1 where v < 0, +1 where v > 0, as int32 lanes
+        const __m256i neg = _mm256_set_m128i(
+            _mm256_cvtpd_epi32(_mm256_and_pd(_mm256_cmp_pd(v1, zd, _CMP_LT_OQ), _mm256_set1_pd(1.0))),
+            _mm256_cvtpd_epi32(_mm256_and_pd(_mm256_cmp_pd(v0, zd, _CMP_LT_OQ), _mm256_set1_pd(1.0))));
+        const __m256i isZero = _mm256_set_m128i(
+            _mm256_cvtpd_epi32(_mm256_and_pd(_mm256_cmp_pd(v1, zd, _CMP_EQ_OQ), _mm256_set1_pd(1.0))),
+            _mm256_cvtpd_epi32(_mm256_and_pd(_mm256_cmp_pd(v0, zd, _CMP_EQ_OQ), _mm256_set1_pd(1.0))));
+        // v < 0: qq - 1; v == 0: qq - (qq & 1); v > 0: qq
+        const __m256i settled =
+            _mm256_sub_epi32(_mm256_sub_epi32(qq, neg), _mm256_and_si256(isZero, _mm256_and_si256(qq, one)));
+        out[c] = _mm256_blendv_epi8(out[c], settled, near[c]);
+      }
+      ambCount += __builtin_popcount(_mm256_movemask_ps(_mm256_castsi256_ps(amb)));
+    }
+    __m256i Ro = out[0], Go = out[1], Bo = out[2];
 
     const __m256i M = _mm256_max_epi32(_mm256_max_epi32(Ro, Go), Bo);
     const __m256i hi = _mm256_cmpgt_epi32(M, v255);
@@ -234,17 +284,6 @@ int Avx2Chunk(const SatuPlan& plan, Planes& p, int n) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(packedOut));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 12), _mm256_extracti128_si256(packedOut, 1));
 
-    int ambBits = _mm256_movemask_ps(_mm256_castsi256_ps(amb));
-    while (ambBits != 0) {
-      const int j = __builtin_ctz(ambBits);
-      ambBits &= ambBits - 1;
-      const int px = i + j;
-      if (px >= n) continue;
-      const TTriple t =
-          SatuUpTriple(p.r[px], p.g[px], p.b[px], plan.S(), plan.byKido(), plan.bySatu());
-      std::memcpy(p.out + 3 * px, &t, 3);
-      ++ambCount;
-    }
   }
   return ambCount;
 }
@@ -303,32 +342,38 @@ SatuPlan::SatuPlan(double S, bool byKido, bool bySatu)
   else if (!byKido) kind_ = Kind::BySat;
   else kind_ = Kind::ByBoth;
 
+  auto add = [this](double k) {
+    double kl = 0.0;
+    packed_.push_back(PackGain(k, kl));
+    remainder_.push_back(kl);
+  };
   switch (kind_) {
     case Kind::Const:
-      packed_.push_back(PackGain(SatuGain(S, byKido, bySatu, 0, 0)));
+      add(SatuGain(S, byKido, bySatu, 0, 0));
       break;
     case Kind::ByLum:
-      for (int Y = 0; Y < 255; ++Y) packed_.push_back(PackGain(SatuGain(S, true, false, Y, 0)));
+      for (int Y = 0; Y < 255; ++Y) add(SatuGain(S, true, false, Y, 0));
       break;
     case Kind::BySat:
-      for (int s = 0; s <= kSpreadCap; ++s) packed_.push_back(PackGain(SatuGain(S, false, true, 0, s)));
+      for (int s = 0; s <= kSpreadCap; ++s) add(SatuGain(S, false, true, 0, s));
       break;
     case Kind::ByBoth:
       packed_.reserve(255 * (kSpreadCap + 1));
+      remainder_.reserve(255 * (kSpreadCap + 1));
       for (int Y = 0; Y < 255; ++Y)
-        for (int s = 0; s <= kSpreadCap; ++s) packed_.push_back(PackGain(SatuGain(S, true, true, Y, s)));
+        for (int s = 0; s <= kSpreadCap; ++s) add(SatuGain(S, true, true, Y, s));
       break;
     default:
-      packed_.push_back(0);
+      add(0.0);
       break;
   }
 }
 
 TTriple SatuPlanTriple(const SatuPlan& plan, std::uint8_t R, std::uint8_t G, std::uint8_t B) {
   if (plan.kind() == SatuPlan::Kind::TableOnly) return TTriple{B, G, R};
-  TTriple out;
-  if (plan.kind() != SatuPlan::Kind::Reference && PlanTriple(plan, R, G, B, out)) return out;
-  return SatuUpTriple(R, G, B, plan.S(), plan.byKido(), plan.bySatu());
+  if (plan.kind() == SatuPlan::Kind::Reference) return SatuUpTriple(R, G, B, plan.S(), plan.byKido(), plan.bySatu());
+  bool near = false;
+  return PlanTriple(plan, R, G, B, near);
 }
 
 int SatuRow(const TTriple* in, TTriple* out, int width, const ToneTables& tables,

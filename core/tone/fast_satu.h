@@ -9,8 +9,10 @@
 // KL with |KL| <= 1/2. For a distance d the value d x k + Y + 1/2, scaled by
 // 2^19, is I + d x KL with I = d x Kh + (2Y + 1) x 2^18 an exact int32, so
 // floor and tie of the rounding follow from I alone unless the fraction of I
-// lies within 255 |KL| of a whole step. Those rare lanes ("ambiguous") are
-// recomputed with the scalar reference. The clamping steps divide in float,
+// lies within 255 |KL| of a whole step. Those lanes ("near" lanes, common when
+// S is close to a short decimal such as 3.7) are settled by the sign of the
+// fraction's distance to the step plus d x KL, exact in double. The clamping
+// steps divide in float,
 // which is correctly rounded exactly like the extended division stored to
 // float, and round (v - Y) x a + Y in double, where the product is exact.
 //
@@ -50,6 +52,9 @@ class SatuPlan {
   // Packed class entry Kh | (Bamb << 23); Bamb = 0 when the split is exact.
   std::int32_t Packed(int Y, int spread) const { return packed_[Index(Y, spread)]; }
   const std::int32_t* PackedTable() const { return packed_.data(); }
+  // KL of the class: k x 2^19 - Kh, exact.
+  double Remainder(int Y, int spread) const { return remainder_[Index(Y, spread)]; }
+  const double* RemainderTable() const { return remainder_.data(); }
 
   static constexpr int kSpreadCap = 170;
   static constexpr int kFracBits = 19;
@@ -70,18 +75,19 @@ class SatuPlan {
   bool byKido_;
   bool bySatu_;
   std::vector<std::int32_t> packed_;
+  std::vector<double> remainder_;
 };
 
 // The gain of SatuUpTriple for one class, evaluated as the reference does.
 double SatuGain(double S, bool byKido, bool bySatu, int Y, int spread);
 
-// One colour through the plan (scalar form of the row kernel). Returns the
-// reference's result; ambiguous cases go through SatuUpTriple itself.
+// One colour through the plan (scalar form of the row kernel); the same
+// result as SatuUpTriple.
 TTriple SatuPlanTriple(const SatuPlan& plan, std::uint8_t R, std::uint8_t G, std::uint8_t B);
 
 // Maps `width` pixels through the tables and the saturation step of `plan`.
-// in and out may be the same row. Returns the number of ambiguous pixels that
-// took the scalar reference (for measurements).
+// in and out may be the same row. Returns the number of pixels that had a near
+// lane (for measurements).
 int SatuRow(const TTriple* in, TTriple* out, int width, const ToneTables& tables,
             const SatuPlan& plan);
 
