@@ -1,6 +1,7 @@
 #include "ui/dialog_seam.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
@@ -69,14 +70,27 @@ std::optional<QString> DialogSeam::SaveFile(QWidget* parent, SaveRequest& reques
     dlg.selectNameFilter(filters.at(request.filterIndex - 1));
   if (!request.folder.isEmpty()) dlg.setDirectory(request.folder);
   dlg.selectFile(request.name);
+  // The type handler must see the name as the user left it. Qt's dialog swaps
+  // the extension itself when the type changes, so the text is taken before
+  // that happens: the dialog's own handler is moved behind ours.
+  auto* combo = dlg.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  auto* edit = dlg.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  QString typedBefore;
+  if (combo != nullptr && edit != nullptr) {
+    const bool detached =
+        QObject::disconnect(combo, SIGNAL(activated(int)), &dlg, SLOT(_q_useNameFilter(int)));
+    QObject::connect(combo, &QComboBox::activated, &dlg, [&, detached](int index) {
+      typedBefore = edit->text();
+      if (detached) QMetaObject::invokeMethod(&dlg, "_q_useNameFilter", Q_ARG(int, index));
+    });
+  }
   QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&](const QString& chosen) {
     request.filterIndex = static_cast<int>(filters.indexOf(chosen)) + 1;
-    auto* edit = dlg.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     if (edit == nullptr || !request.onTypeChange) return;
-    const QString typed = edit->text();
+    const QString typed = typedBefore;
     const QString full = typed.isEmpty() ? QString() : QDir(dlg.directory()).filePath(typed);
     const std::optional<QString> replaced = request.onTypeChange(full, request.filterIndex);
-    if (replaced) edit->setText(*replaced);
+    edit->setText(replaced ? *replaced : typed);
   });
   const bool ok = dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty();
   const int chosen = static_cast<int>(filters.indexOf(dlg.selectedNameFilter())) + 1;
