@@ -6,6 +6,7 @@
 
 #include "codecs/bmp_layout.h"
 #include "core/state/store_view.h"
+#include "core/tone/fast_rows.h"
 
 namespace tav1 {
 
@@ -68,12 +69,19 @@ Store RotateQuarter(const Store& src, Turn turn, const std::function<void()>& pu
   for (int y = 0; y < th; ++y) dstRows[static_cast<std::size_t>(y)] = dst.data() + dv.RowTop(y);
 
   const int bpp = sv.bits / 8;
-  for (int y = 0; y < th; y += kRowBlock) {
-    const int end = std::min(th, y + kRowBlock);
-    if (pumpRow)
-      for (int i = y; i < end; ++i) pumpRow();
-    RotateTargetRows(srcRows.data(), dstRows.data(), sv.width, sv.height, bpp, turn, y, end);
-  }
+  // Blocks of target rows on two threads (fast_rows.h); the pump still runs
+  // once per target row, on this thread, between rounds.
+  int pumped = 0;
+  fast::RunInRounds(
+      th, kRowBlock,
+      [&](int y, int end) {
+        RotateTargetRows(srcRows.data(), dstRows.data(), sv.width, sv.height, bpp, turn, y, end);
+      },
+      [&](int done) {
+        if (pumpRow)
+          for (; pumped < done; ++pumped) pumpRow();
+        return true;
+      });
   return dst;
 }
 

@@ -8,6 +8,7 @@
 #include "codecs/bmp_layout.h"
 #include "core/state/state_error.h"
 #include "core/state/store_view.h"
+#include "core/tone/fast_rows.h"
 #include "core/state/str_to_int.h"
 
 namespace tav1 {
@@ -67,12 +68,12 @@ std::uint8_t RoundChannel(double sum, float a) {
 template <int Bits>
 void Reduce(const Store& src, const StoreView& sv, Store& dst, const StoreView& dv,
             const std::vector<std::vector<Cell>>& cols, const std::vector<std::vector<Cell>>& rows,
-            float a) {
+            float a, int yBegin, int yEnd) {
   const std::uint8_t* palette = src.data() + bmp::kPaletteOffset;
   std::vector<const std::uint8_t*> srcRow(static_cast<std::size_t>(sv.height));
   for (int y = 0; y < sv.height; ++y) srcRow[static_cast<std::size_t>(y)] = src.data() + sv.RowTop(y);
 
-  for (int y = 0; y < dv.height; ++y) {
+  for (int y = yBegin; y < yEnd; ++y) {
     std::uint8_t* out = dst.data() + dv.RowTop(y);
     const std::vector<Cell>& rs = rows[static_cast<std::size_t>(y)];
     for (int x = 0; x < dv.width; ++x) {
@@ -128,11 +129,17 @@ Store Shrink(const Store& src, int w, int h) {
   const StoreView dv = ViewStore(dst);
   const auto cols = Spans(w, kx);
   const auto rows = Spans(h, ky);
-  if (sv.bits == 8) {
-    Reduce<8>(src, sv, dst, dv, cols, rows, a);
-  } else {
-    Reduce<24>(src, sv, dst, dv, cols, rows, a);
-  }
+  // Target rows are independent: bands of them on two threads (fast_rows.h).
+  fast::RunInRounds(
+      h, std::max(1, h / 8),
+      [&](int y0, int y1) {
+        if (sv.bits == 8) {
+          Reduce<8>(src, sv, dst, dv, cols, rows, a, y0, y1);
+        } else {
+          Reduce<24>(src, sv, dst, dv, cols, rows, a, y0, y1);
+        }
+      },
+      [](int) { return true; });
   return dst;
 }
 
