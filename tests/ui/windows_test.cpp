@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QCursor>
 #include <QDir>
 #include <QGuiApplication>
 #include <QDropEvent>
@@ -379,6 +380,20 @@ TEST_F(UiTest, PickUpReadsThePicturePointOfAScrolledView) {
   EXPECT_EQ(Cell(0, 0), "170");
   EXPECT_EQ(Cell(0, 1), "110");
   EXPECT_EQ(Cell(0, 2), "7");
+
+  // A character key picks at the cursor's picture point, scroll offset included.
+  const QPoint cursorAt = img.ScrollBox1->viewport()->mapToGlobal(QPoint(30, 40));
+  QCursor::setPos(cursorAt);
+  if (QCursor::pos() != cursorAt) GTEST_SKIP() << "this platform cannot place the cursor";
+  label.clear();
+  seam_.onExec = [&](QDialog& d) {
+    if (auto* pick = qobject_cast<TPickUPDlg*>(&d)) label = pick->Label1->text();
+    return int(mrCancel);
+  };
+  QTest::keyClick(&img, Qt::Key_Space);
+  // The current colour is the result after the new black point (170, 110, 7)
+  // was applied, so the two lines differ now.
+  EXPECT_EQ(label, Q("元画像 R=180 G=140 B=7\n現画像 R=30 G=52 B=0"));
 }
 
 TEST_F(UiTest, BackgroundRightClickAndUndoReachTheHistory) {
