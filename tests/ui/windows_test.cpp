@@ -213,6 +213,49 @@ TEST_F(UiTest, ApplyControlsFollowAutomaticApplication) {
   for (QPushButton* b : {f.Dec2, f.Inc2, f.DecBtn1, f.IncBtn1}) EXPECT_TRUE(b->isEnabled());
 }
 
+TEST_F(UiTest, ButtonAndMenuItemOfEachPairRunTheSameCommand) {
+  WriteSettings(std::string(kKnownSettings) + "AutoApply=0\r\n");
+  TForm1& f = Start();
+  seam_.openAnswers = {QString::fromStdString(Grey("first.bmp")),
+                       QString::fromStdString(Grey("second.bmp"))};
+  f.OpenButton1->click();
+  EXPECT_EQ(f.Form2().windowTitle(), QStringLiteral("first.bmp ( 24 bit )"));
+  f.Open1->trigger();
+  EXPECT_EQ(f.Form2().windowTitle(), QStringLiteral("second.bmp ( 24 bit )"));
+
+  QString edgeText;
+  seam_.onExec = [&](QDialog& d) {
+    if (auto* l = d.findChild<QLabel*>()) edgeText = l->text();
+    return int(mrOk);
+  };
+  struct Pair {
+    const char* name;
+    std::function<void()> button, menu, reset;
+    std::function<bool()> ran;
+  };
+  const std::vector<Pair> pairs = {
+      {"save", [&] { f.SaveButton1->click(); }, [&] { f.Saveas1->trigger(); },
+       [&] { seam_.lastSave.reset(); }, [&] { return seam_.lastSave.has_value(); }},
+      {"undo", [&] { f.Undo->click(); }, [&] { f.Undo1->trigger(); }, [&] { edgeText.clear(); },
+       [&] { return edgeText == Q("これ以上の Undo はありません"); }},
+      {"redo", [&] { f.Redo->click(); }, [&] { f.Redo1->trigger(); }, [&] { edgeText.clear(); },
+       [&] { return edgeText == Q("これ以上の Redo はありません"); }},
+      {"apply", [&] { f.ApplyBB->click(); }, [&] { f.applymenu1->trigger(); },
+       [&] { f.Panel2->setText(QString()); },
+       [&] { return f.Panel2->text().startsWith(Q("処理時間: ")); }},
+      {"settings", [&] { f.SettingButton1->click(); }, [&] { f.Setting1->trigger(); },
+       [&] { f.Form4().hide(); }, [&] { return f.Form4().isVisible(); }},
+  };
+  for (const Pair& p : pairs) {
+    p.reset();
+    p.button();
+    EXPECT_TRUE(p.ran()) << p.name << " button";
+    p.reset();
+    p.menu();
+    EXPECT_TRUE(p.ran()) << p.name << " menu item";
+  }
+}
+
 TEST_F(UiTest, StepButtonActsOnTheClickedCellAndApplies) {
   WriteSettings(kKnownSettings);
   TForm1& f = Start({Grey("g.bmp")});
