@@ -107,35 +107,25 @@ bool HasAvx2() {
 constexpr int kChunk = 1024;
 
 struct Planes {
-  alignas(32) std::uint8_t r[kChunk + 32];
-  alignas(32) std::uint8_t g[kChunk + 32];
-  alignas(32) std::uint8_t b[kChunk + 32];
+  alignas(32) std::uint8_t in[3 * kChunk + 64];   // table-mapped pixels, zero past the end
   alignas(32) std::uint8_t out[3 * kChunk + 64];
 };
 
-void Planarize(const TTriple* in, int n, const ToneTables* t, Planes& p) {
-  if (t != nullptr) {
-    for (int i = 0; i < n; ++i) {
-      p.r[i] = t->TableR[in[i].R];
-      p.g[i] = t->TableG[in[i].G];
-      p.b[i] = t->TableB[in[i].B];
-    }
-  } else {
-    for (int i = 0; i < n; ++i) {
-      p.r[i] = in[i].R;
-      p.g[i] = in[i].G;
-      p.b[i] = in[i].B;
-    }
-  }
-  // The vector loop reads whole groups of eight; black is harmless filler.
-  for (int i = n; i < ((n + 7) & ~7); ++i) p.r[i] = p.g[i] = p.b[i] = 0;
+void MapChunk(const TTriple* in, int n, const ToneTables* t, Planes& p) {
+  const std::size_t bytes = 3 * static_cast<std::size_t>(n);
+  if (t != nullptr) MapRow24(reinterpret_cast<const std::uint8_t*>(in), p.in, n, *t);
+  else std::memcpy(p.in, in, bytes);
+  // The vector loop reads whole groups of eight and four bytes beyond them;
+  // black is harmless filler.
+  std::memset(p.in + bytes, 0, 64);
 }
 
 int ScalarChunk(const SatuPlan& plan, Planes& p, int n) {
   int nearCount = 0;
   for (int i = 0; i < n; ++i) {
     bool near = false;
-    const TTriple o = PlanTriple(plan, p.r[i], p.g[i], p.b[i], near);
+    const std::uint8_t* c = p.in + 3 * i;
+    const TTriple o = PlanTriple(plan, c[2], c[1], c[0], near);
     nearCount += near;
     std::memcpy(p.out + 3 * i, &o, 3);
   }
@@ -176,13 +166,23 @@ int Avx2Chunk(const SatuPlan& plan, Planes& p, int n) {
   const __m256i rowLen = _mm256_set1_epi32(SatuPlan::kSpreadCap + 1);
   const __m256i w76 = _mm256_set1_epi32(76), w150 = _mm256_set1_epi32(150),
                 w29 = _mm256_set1_epi32(29);
+  const __m256i takeB = _mm256_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1, 0, -1,
+                                         -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1);
+  const __m256i takeG = _mm256_setr_epi8(1, -1, -1, -1, 4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1, 1, -1,
+                                         -1, -1, 4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1);
+  const __m256i takeR = _mm256_setr_epi8(2, -1, -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1, 2, -1,
+                                         -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1);
   const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1,
                                         2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   int ambCount = 0;
   for (int i = 0; i < n; i += 8) {
-    const __m256i R = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.r + i)));
-    const __m256i G = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.g + i)));
-    const __m256i B = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.b + i)));
+    // Pixels 0..3 in the low lane, 4..7 in the high lane, one channel per shuffle.
+    const std::uint8_t* px = p.in + 3 * i;
+    const __m256i raw = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(px + 12),
+                                            reinterpret_cast<const __m128i*>(px));
+    const __m256i B = _mm256_shuffle_epi8(raw, takeB);
+    const __m256i G = _mm256_shuffle_epi8(raw, takeG);
+    const __m256i R = _mm256_shuffle_epi8(raw, takeR);
     const __m256i Y = _mm256_srli_epi32(
         _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(R, w76), _mm256_mullo_epi32(G, w150)),
                          _mm256_mullo_epi32(B, w29)),
@@ -313,7 +313,7 @@ int RowThroughPlan(const TTriple* in, TTriple* out, int width, const ToneTables*
   int amb = 0;
   for (int x = 0; x < width; x += kChunk) {
     const int n = std::min(kChunk, width - x);
-    Planarize(in + x, n, tables, p);
+    MapChunk(in + x, n, tables, p);
     amb += vec ? Avx2Chunk(plan, p, n) : ScalarChunk(plan, p, n);
     std::memcpy(out + x, p.out, 3 * static_cast<std::size_t>(n));
   }
