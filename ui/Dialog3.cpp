@@ -9,7 +9,7 @@ TForm2CloseDlg::TForm2CloseDlg(QWidget* parent) : TOKBottomDlg(188, 114, parent)
   Bevel1->setGeometry(8, 8, 170, 49);
   Label1 = new QLabel(look::Q("画像ウィンドウを閉じますか？"), this);
   Label1->setAlignment(Qt::AlignCenter);
-  // Wider than the design's 138 so that the question is never clipped.
+  // Wider than the reference layout's 138 so that the question is never clipped.
   Label1->setGeometry(12, 22, 164, 22);
   OKBtn->setText(look::Q("はい"));
   OKBtn->setGeometry(8, 79, 75, 25);

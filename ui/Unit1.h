@@ -39,6 +39,8 @@ class TStringGrid : public QTableWidget {
   GridRect Selection() const;
   void SetSelection(const GridRect& r);
   GridCell CurrentCell() const;
+  // Typed characters never move the selection: 0 is the clearing key.
+  void keyboardSearch(const QString&) override {}
 
  signals:
   void MouseUp(Qt::MouseButton button);
