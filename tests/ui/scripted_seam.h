@@ -3,11 +3,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
+#include <ostream>
 #include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
 
+#include "core/editor/editor_view.h"
 #include "ui/dialog_seam.h"
 
 namespace tav1::test {
@@ -53,6 +56,13 @@ class ScriptedSeam : public DialogSeam {
 
 }  // namespace tav1::test
 
-// Readable QString values in failure messages.
+// Readable values in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const QPoint& p, std::ostream* os) { *os << '(' << p.x() << ", " << p.y() << ')'; }
+
+namespace tav1 {
+inline void PrintTo(const GridRect& r, std::ostream* os) {
+  *os << "{L" << r.Left << " T" << r.Top << " R" << r.Right << " B" << r.Bottom << '}';
+}
+inline void PrintTo(const GridCell& c, std::ostream* os) { *os << "{C" << c.Col << " R" << c.Row << '}'; }
+}  // namespace tav1

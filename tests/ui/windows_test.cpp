@@ -467,6 +467,12 @@ TEST_F(UiTest, GridKeysSelectAndAskToClear) {
   seam_.onExec = [](QDialog&) { return int(mrOk); };
   QTest::keyClick(f.StringGrid1, Qt::Key_0, Qt::KeypadModifier);
   EXPECT_EQ(Cell(2, 1), "255");
+
+  // A selection set by the program extends from its top-left cell.
+  f.StringGrid1->SetSelection(GridRect{0, 0, 2, 0});
+  EXPECT_EQ((f.StringGrid1->CurrentCell()), (GridCell{2, 0}));
+  QTest::keyClick(f.StringGrid1, Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ((f.StringGrid1->Selection()), (GridRect{0, 0, 2, 1}));
 }
 
 TEST_F(UiTest, ClipboardPasteOpensAndCopyPutsTheShownPicture) {
