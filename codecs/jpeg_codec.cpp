@@ -113,7 +113,11 @@ void JpegReader::Start(const std::uint8_t* data, std::size_t size, std::FILE* fi
     s.cinfo.out_color_space = JCS_CMYK;
   } else {
     // Gray is widened to three channels by libjpeg itself.
+#ifdef JCS_EXTENSIONS
+    s.cinfo.out_color_space = JCS_EXT_BGR;  // the stores' byte order: rows go straight in
+#else
     s.cinfo.out_color_space = JCS_RGB;
+#endif
   }
 }
 
@@ -139,6 +143,11 @@ void JpegReader::ReadRows(const std::function<std::uint8_t*(int y)>& rowAt) {
   s.rowBuf.resize(w * static_cast<std::size_t>(s.cinfo.output_components));
   while (s.cinfo.output_scanline < s.cinfo.output_height) {
     const int y = static_cast<int>(s.cinfo.output_scanline);
+    if (!s.cmyk && s.cinfo.out_color_space != JCS_RGB) {
+      JSAMPROW direct = rowAt(y);  // blue, green, red already
+      jpeg_read_scanlines(&s.cinfo, &direct, 1);
+      continue;
+    }
     JSAMPROW row = s.rowBuf.data();
     jpeg_read_scanlines(&s.cinfo, &row, 1);
     std::uint8_t* out = rowAt(y);
