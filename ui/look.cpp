@@ -118,11 +118,6 @@ QFont UiFont(int px) { return Pick({"Yu Gothic UI", "Noto Sans CJK JP"}, px, fal
 QFont GothicMonoFont(int px) {
   return Pick({QString::fromUtf8("ＭＳ ゴシック"), "MS Gothic", "Noto Sans Mono CJK JP"}, px, true);
 }
-QFont GothicMonoFontPt(int pt) {
-  QFont f = GothicMonoFont(12);
-  f.setPointSize(pt);
-  return f;
-}
 QFont PGothicFont(int px) {
   return Pick({QString::fromUtf8("ＭＳ Ｐゴシック"), "MS PGothic", "Noto Sans CJK JP"}, px, false);
 }

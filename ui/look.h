@@ -22,7 +22,6 @@ void ApplyStyle(QApplication& app);
 QFont UiFont(int pixelSize);
 // "ＭＳ ゴシック" where installed, else Noto Sans Mono CJK JP; fixed pitch.
 QFont GothicMonoFont(int pixelSize);
-QFont GothicMonoFontPt(int pointSize);
 // "ＭＳ Ｐゴシック" where installed, else Noto Sans CJK JP.
 QFont PGothicFont(int pixelSize);
 // Tahoma where installed, else Noto Sans CJK JP (the dialogs carry Japanese text).
