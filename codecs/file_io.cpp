@@ -42,7 +42,9 @@ mode_t NewFileMode(const std::string& path) {
 }  // namespace
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a pipe must not wait for a writer (it is refused below
+  // as not a regular file); reads of regular files are unaffected.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw CodecError(Describe("ファイルを開けません", path, errno));
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -225,7 +225,9 @@ void PngCheck2(const std::string& path, WorkingImage& img, const OpenedNames& na
 OpenOutcome OpenChecks(const std::string& path, WorkingImage& img, OpenedNames& names, OpenPort& port) {
   std::error_code ec;
   const auto st = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(st) || std::filesystem::is_directory(st)) return OpenOutcome::NoFile;
+  // Only a regular file (or a link to one) is a picture: reading a pipe or a
+  // device named like one would block or never end.
+  if (ec || !std::filesystem::is_regular_file(st)) return OpenOutcome::NoFile;
   port.SetStatus(openmsg::kReading, true);
   names.OpenedPath = path;
   names.OpenedName = FileNameOf(path);

@@ -6,10 +6,14 @@
 // allocator refuses any single allocation above 1 GB.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -82,6 +86,37 @@ TEST_F(CrasherTest, EveryReproducerEndsAsRecordedWithAMessageOrAConsistentStore)
     }
   }
   EXPECT_EQ(static_cast<std::size_t>(seen), Expected().size()) << "a listed reproducer is missing";
+}
+
+// A named pipe given a picture's name blocks whoever opens it for reading
+// until a writer comes. A watchdog plays that writer after a while, so a
+// regression shows as a slow refusal instead of a test that never ends.
+TEST_F(CrasherTest, PipesNamedLikePicturesAreNotOpened) {
+  for (const char* name : {"pipe.bmp", "pipe.jpg", "pipe.png"}) {
+    SCOPED_TRACE(name);
+    const std::string path = (dir_ / name).string();
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+      const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+      while (!done && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      while (!done) {  // O_NONBLOCK: succeeds only while a reader is waiting
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    });
+    tav1::WorkingImage img;
+    tav1::testing::RecordingPort port;
+    const auto start = std::chrono::steady_clock::now();
+    const OpenOutcome got = tav1::OpenChecks(path, img, names_, port);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    done = true;
+    watchdog.join();
+    EXPECT_EQ(got, OpenOutcome::NoFile);
+    EXPECT_TRUE(port.calls.empty());
+    EXPECT_LT(seconds, 2.0);
+  }
 }
 
 }  // namespace
