@@ -62,12 +62,13 @@ std::string Damaged(const std::string& fileName, const std::string& reason);
 
 enum class OpenOutcome { NoFile, UnknownExtension, Rejected, Accepted };
 
-// Steps 1 to 6 of opening a file: nothing when no regular file exists at
-// `path` (a folder, a pipe or a device included); status "読み込み中...";
-// the names OpenedPath, OpenedName, OpenedExt and PathName2; dispatch on the
-// upper-cased extension (.BMP, .JPG, .JPEG, .PNG; any other ends here
-// silently with the status left as it is);
-// main caption "TAV1" and a blank status; LoadRejected cleared on rejection.
+// Everything of an open up to the histogram: nothing when no regular file
+// exists at `path` (a folder, a pipe or a device included); status
+// "読み込み中..."; the names OpenedPath, OpenedName, OpenedExt and PathName2;
+// dispatch on the upper-cased extension (.BMP, .JPG, .JPEG, .PNG; any other
+// ends here silently with the status left as it is); main caption "TAV1" and
+// a blank status; LoadRejected cleared on rejection. Only Accepted lets the
+// caller go on.
 // JPEG and PNG pass through names.PathTemp1 + "TAV1tmp1.bmp" / "TAV1tmp2.bmp".
 OpenOutcome OpenChecks(const std::string& path, WorkingImage& img, OpenedNames& names, OpenPort& port);
 
