@@ -477,6 +477,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   closing_ = true;
   // The other windows go with the main window, without their own questions.
   form2_->SetClosingWithProgram(true);
+  form4_->SetClosingWithProgram(true);
   form2_->hide();
   form3_->hide();
   form4_->hide();

@@ -53,7 +53,8 @@ class TForm2 : public QWidget {
   void SetStartPlace(QPoint place) { startPlace_ = place; }
   bool HasStartPlace() const { return hasStartPlace_; }
   void MarkStartPlaced() { hasStartPlace_ = true; }
-  // While the program ends, the window closes without its question.
+  // While the program ends, the window closes without its question (the
+  // application's quit closes every window and stops if one refuses).
   void SetClosingWithProgram(bool closing) { closingWithProgram_ = closing; }
 
  public slots:

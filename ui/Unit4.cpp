@@ -141,6 +141,10 @@ void TForm4::Button1Click() {
 }
 
 void TForm4::closeEvent(QCloseEvent* event) {
+  if (closingWithProgram_) {
+    event->accept();
+    return;
+  }
   // The close box hides the window the way "決定" does; it is never destroyed.
   event->ignore();
   Button1Click();

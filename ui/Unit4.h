@@ -45,6 +45,9 @@ class TForm4 : public QDialog {
  public:
   TForm4();
   void SetEditor(Editor* editor) { editor_ = editor; }
+  // While the program ends, a close is a real close (the application's quit
+  // closes every window and stops if one refuses).
+  void SetClosingWithProgram(bool closing) { closingWithProgram_ = closing; }
 
   TRadioGroup* Order1;
   TRadioGroup* Origin1;
@@ -76,6 +79,7 @@ class TForm4 : public QDialog {
 
  private:
   Editor* editor_ = nullptr;
+  bool closingWithProgram_ = false;
 };
 
 }  // namespace tav1

@@ -5,6 +5,7 @@
 // LOCALAPPDATA and TMPDIR point there too, so no real settings file is touched.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCursor>
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <cstdlib>
 #include <functional>
@@ -498,14 +500,33 @@ TEST_F(UiTest, ClipboardPasteOpensAndCopyPutsTheShownPicture) {
 TEST_F(UiTest, GatheringWindowsThenQuittingStoresZeroPositions) {
   WriteSettings(kKnownSettings);
   TForm1& f = Start();
+  f.Setting1->trigger();
   f.WindowAll_00->trigger();
   f.Exit1->trigger();
   EXPECT_FALSE(f.isVisible());
+  // The application's quit then closes every window; none may refuse.
+  EXPECT_TRUE(f.Form4().close());
+  EXPECT_TRUE(f.Form2().close());
+  EXPECT_TRUE(seam_.execTitles.empty());
   QFile ini(lad_ + QStringLiteral("/Quillmoor/TAV1.INI"));
   ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
   const QString text = QString::fromUtf8(ini.readAll());
   for (const char* key : {"X1", "Y1", "X2", "Y2", "X3", "Y3", "X4", "Y4", "X5", "Y5"})
     EXPECT_TRUE(text.contains(QStringLiteral("%1=0\r\n").arg(QLatin1String(key)))) << key;
+}
+
+TEST_F(UiTest, QuittingEndsTheEventLoopWhateverTheOtherWindowsShow) {
+  WriteSettings(kKnownSettings);
+  TForm1& f = Start({Grey("g.bmp")});
+  f.Setting1->trigger();
+  f.Form4().Button1->click();  // shown once, hidden again by "決定"
+  f.GraphShow1->click();
+  ASSERT_TRUE(f.Form2().isVisible() && f.Form3().isVisible() && !f.Form4().isVisible());
+  // The windows that only hide on a close of their own must not hold up the quit.
+  QTimer::singleShot(0, &f, [&f] { f.Exit1->trigger(); });
+  QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(1); });
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_TRUE(seam_.execTitles.empty());  // no close question from the image window
 }
 
 TEST(FileSizeLabelTest, GroupsByLocaleInTenCharacters) {
