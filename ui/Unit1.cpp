@@ -452,7 +452,14 @@ void TForm1::Dec2Click() { editor_->Dec2Click(); }
 void TForm1::StringGrid1KeyUp(int virtualKey) { editor_->StringGrid1KeyUp(virtualKey); }
 void TForm1::StringGrid1MouseUp(Qt::MouseButton button) { editor_->StringGrid1MouseUp(ToButton(button)); }
 void TForm1::GraphShow1Click() { editor_->GraphShow1Click(); }
-void TForm1::TrackBar1Change(int position) { editor_->TrackBar1Change(position); }
+void TForm1::TrackBar1Change(int position) {
+  pendingHint_.reset();
+  editor_->TrackBar1Change(position);
+  if (pendingHint_) {
+    QToolTip::showText(QCursor::pos(), *pendingHint_, TrackBar1, QRect(), kHintMs);
+    pendingHint_.reset();
+  }
+}
 void TForm1::SatuResetBtn1Click() { editor_->SatuResetBtn1Click(); }
 void TForm1::ByKidoCB1Click(bool checked) { editor_->ByKidoCB1Click(checked); }
 void TForm1::BySatuCB1Click(bool checked) { editor_->BySatuCB1Click(checked); }
@@ -616,6 +623,7 @@ void TForm1::SetEnabled(EnableTarget t, bool enabled) {
 void TForm1::ShowTrackBar1Hint(const std::string& text) {
   TrackBar1->setToolTip(ToQ(text));
   QToolTip::showText(QCursor::pos(), ToQ(text), TrackBar1, QRect(), kHintMs);
+  pendingHint_ = ToQ(text);
 }
 
 void TForm1::ReleaseCaptureUnlessLeftDown() {

@@ -257,6 +257,9 @@ class TForm1 : public QMainWindow, public EditorView {
   // An outer size asked for before the desktop drew the frame; applied once the
   // frame is known, so that the size stored at exit does not grow every run.
   std::optional<QSize> pendingOuter_;
+  // The slider's hint, shown again once its change handler has finished: the
+  // apply it starts brings the main window to the front, which hides tooltips.
+  std::optional<QString> pendingHint_;
   QString lastOpenFolder_;
   bool closing_ = false;
 };

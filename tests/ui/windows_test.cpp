@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 #include <cstdlib>
 #include <functional>
@@ -256,6 +257,17 @@ TEST_F(UiTest, ButtonAndMenuItemOfEachPairRunTheSameCommand) {
     p.menu();
     EXPECT_TRUE(p.ran()) << p.name << " menu item";
   }
+}
+
+TEST_F(UiTest, SliderShowsItsFactorAsAHintAndApplies) {
+  WriteSettings(kKnownSettings);
+  TForm1& f = Start({Grey("g.bmp")});
+  f.TrackBar1->setValue(15);  // as a drag would
+  EXPECT_EQ(f.TrackBar1->toolTip(), QStringLiteral("1.5"));
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text(), QStringLiteral("1.5"));
+  EXPECT_TRUE(f.Panel2->text().startsWith(Q("処理時間: ")));
+  QToolTip::hideText();
 }
 
 TEST_F(UiTest, StepButtonActsOnTheClickedCellAndApplies) {
