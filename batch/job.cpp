@@ -13,6 +13,7 @@
 #include "codecs/file_io.h"
 #include "codecs/jpeg_codec.h"
 #include "codecs/png_codec.h"
+#include "codecs/png_parallel.h"
 #include "core/image/open_path.h"
 #include "core/tone/passes.h"
 
@@ -130,7 +131,7 @@ void SaveResult(const WorkingImage& image, PictureFormat format, const OutputSet
       return;
     }
     case PictureFormat::kPng:
-      WritePng(path, image.MemStBmp2);
+      WritePngParallel(path, image.MemStBmp2);
       return;
     case PictureFormat::kUnknown:
       break;

@@ -11,6 +11,7 @@
 #include "codecs/bmp_codec.h"
 #include "codecs/file_io.h"
 #include "codecs/png_codec.h"
+#include "codecs/png_parallel.h"
 #include "core/editor/editor_state.h"
 #include "core/editor/names.h"
 #include "core/graph/graph.h"
@@ -1394,7 +1395,7 @@ void Editor::SavePngPath() {
   try {
     BusyScope busy(s);
     Pump();
-    WritePng(s.SaveFileName1, s.img.MemStBmp2, [&] { Pump(); });
+    WritePngParallel(s.SaveFileName1, s.img.MemStBmp2, [&] { Pump(); });  // strips on two threads
   } catch (...) {
     finish();
     throw;
