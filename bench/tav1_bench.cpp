@@ -384,6 +384,8 @@ int PeakMemoryMode() {
     be.ed->SetTrackBar1Position(37);
     be.ed->ApplyClick();
     shown = be.view.shownBytes;
+    for (const std::string& t : be.view.statuses)
+      if (t.rfind("処理時間", 0) == 0) std::printf("apply: %s\n", t.c_str());
   }
   rusage ru{};
   getrusage(RUSAGE_SELF, &ru);

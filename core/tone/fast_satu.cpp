@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -102,6 +103,12 @@ bool HasAvx2() {
   return has;
 }
 
+bool HasAvx512() {
+  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+                          __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq");
+  return has;
+}
+
 // Rows are processed in chunks through planar buffers; this keeps in/out
 // aliasing safe and the buffers in L1.
 constexpr int kChunk = 1024;
@@ -132,162 +139,28 @@ int ScalarChunk(const SatuPlan& plan, Planes& p, int n) {
   return nearCount;
 }
 
+// One kernel source, two instruction sets; the exact arithmetic is the same.
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#define TAV1_SATU_KERNEL Avx2Chunk
+#define TAV1_SATU_512 0
+#include "core/tone/fast_satu_kernel.inc"
+#undef TAV1_SATU_KERNEL
+#undef TAV1_SATU_512
+#pragma GCC pop_options
 
-// round(Y + n x f) in 8 lanes; n and Y int32, f float. Exact in double.
-inline __m256i MulAddRound(__m256i n, __m256 f, __m256i Y) {
-  const __m256d f0 = _mm256_cvtps_pd(_mm256_castps256_ps128(f));
-  const __m256d f1 = _mm256_cvtps_pd(_mm256_extractf128_ps(f, 1));
-  const __m256d n0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(n));
-  const __m256d n1 = _mm256_cvtepi32_pd(_mm256_extracti128_si256(n, 1));
-  const __m256d y0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(Y));
-  const __m256d y1 = _mm256_cvtepi32_pd(_mm256_extracti128_si256(Y, 1));
-  const __m256d z0 = _mm256_round_pd(_mm256_add_pd(y0, _mm256_mul_pd(n0, f0)),
-                                     _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-  const __m256d z1 = _mm256_round_pd(_mm256_add_pd(y1, _mm256_mul_pd(n1, f1)),
-                                     _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-  return _mm256_set_m128i(_mm256_cvtpd_epi32(z1), _mm256_cvtpd_epi32(z0));
-}
-
-int Avx2Chunk(const SatuPlan& plan, Planes& p, int n) {
-  const SatuPlan::Kind kind = plan.kind();
-  const std::int32_t* table = plan.PackedTable();
-  const __m256i constPacked = _mm256_set1_epi32(table[0]);
-  const __m256i khMask = _mm256_set1_epi32(kKhMask);
-  const __m256i fracMask = _mm256_set1_epi32(kFracMask);
-  const __m256i one = _mm256_set1_epi32(1);
-  const __m256i vOne19 = _mm256_set1_epi32(kOne);
-  const __m256i halfMinus1 = _mm256_set1_epi32(kOne / 2 - 1);
-  const double* remainders = plan.RemainderTable();
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i v255 = _mm256_set1_epi32(255);
-  const __m256i cap = _mm256_set1_epi32(SatuPlan::kSpreadCap);
-  const __m256i rowLen = _mm256_set1_epi32(SatuPlan::kSpreadCap + 1);
-  const __m256i w76 = _mm256_set1_epi32(76), w150 = _mm256_set1_epi32(150),
-                w29 = _mm256_set1_epi32(29);
-  const __m256i takeB = _mm256_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1, 0, -1,
-                                         -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1);
-  const __m256i takeG = _mm256_setr_epi8(1, -1, -1, -1, 4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1, 1, -1,
-                                         -1, -1, 4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1);
-  const __m256i takeR = _mm256_setr_epi8(2, -1, -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1, 2, -1,
-                                         -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1);
-  const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1,
-                                        2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  int ambCount = 0;
-  for (int i = 0; i < n; i += 8) {
-    // Pixels 0..3 in the low lane, 4..7 in the high lane, one channel per shuffle.
-    const std::uint8_t* px = p.in + 3 * i;
-    const __m256i raw = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(px + 12),
-                                            reinterpret_cast<const __m128i*>(px));
-    const __m256i B = _mm256_shuffle_epi8(raw, takeB);
-    const __m256i G = _mm256_shuffle_epi8(raw, takeG);
-    const __m256i R = _mm256_shuffle_epi8(raw, takeR);
-    const __m256i Y = _mm256_srli_epi32(
-        _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(R, w76), _mm256_mullo_epi32(G, w150)),
-                         _mm256_mullo_epi32(B, w29)),
-        8);
-    const __m256i dR = _mm256_sub_epi32(R, Y);
-    const __m256i dG = _mm256_sub_epi32(G, Y);
-    const __m256i dB = _mm256_sub_epi32(B, Y);
-    __m256i packed;
-    __m256i idx = zero;
-    if (kind == SatuPlan::Kind::Const) {
-      packed = constPacked;
-    } else {
-      const __m256i spread = _mm256_min_epi32(
-          _mm256_add_epi32(_mm256_add_epi32(_mm256_abs_epi32(dR), _mm256_abs_epi32(dG)),
-                           _mm256_abs_epi32(dB)),
-          cap);
-      if (kind == SatuPlan::Kind::ByLum) idx = Y;
-      else if (kind == SatuPlan::Kind::BySat) idx = spread;
-      else idx = _mm256_add_epi32(_mm256_mullo_epi32(Y, rowLen), spread);
-      packed = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(table), idx,
-                                           _mm256_set1_epi32(-1), 4);
-    }
-    const __m256i Kh = _mm256_and_si256(packed, khMask);
-    const __m256i bamb = _mm256_srli_epi32(packed, 23);
-    const __m256i hiLimit = _mm256_sub_epi32(vOne19, bamb);
-    const __m256i base = _mm256_slli_epi32(_mm256_add_epi32(_mm256_add_epi32(Y, Y), one), 18);
-    __m256i amb = zero;
-    __m256i q[3], F[3], near[3];
-    const __m256i d[3] = {dR, dG, dB};
-    __m256i out[3];
-    for (int c = 0; c < 3; ++c) {
-      const __m256i I = _mm256_add_epi32(_mm256_mullo_epi32(d[c], Kh), base);
-      q[c] = _mm256_srai_epi32(I, SatuPlan::kFracBits);
-      F[c] = _mm256_and_si256(I, fracMask);
-      near[c] = _mm256_or_si256(_mm256_cmpgt_epi32(bamb, F[c]), _mm256_cmpgt_epi32(F[c], hiLimit));
-      amb = _mm256_or_si256(amb, near[c]);
-      const __m256i tie = _mm256_cmpeq_epi32(F[c], zero);
-      out[c] = _mm256_sub_epi32(q[c], _mm256_and_si256(tie, _mm256_and_si256(q[c], one)));
-    }
-    if (!_mm256_testz_si256(amb, amb)) {
-      // Settle the lanes near a whole step by the sign of G + d x KL (exact).
-      __m256d kl0, kl1;
-      if (kind == SatuPlan::Kind::Const) {
-        kl0 = kl1 = _mm256_set1_pd(remainders[0]);
-      } else {
-        const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-        kl0 = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), remainders, _mm256_castsi256_si128(idx), all, 8);
-        kl1 = _mm256_mask_i32gather_pd(_mm256_setzero_pd(), remainders, _mm256_extracti128_si256(idx, 1), all, 8);
-      }
-      for (int c = 0; c < 3; ++c) {
-        if (_mm256_testz_si256(near[c], near[c])) continue;
-        const __m256i up = _mm256_cmpgt_epi32(F[c], halfMinus1);
-        const __m256i qq = _mm256_sub_epi32(q[c], up);  // up is -1 where set
-        const __m256i G = _mm256_sub_epi32(F[c], _mm256_and_si256(up, vOne19));
-        const __m256d v0 = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(G)),
-                                         _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(d[c])), kl0));
-        const __m256d v1 = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(G, 1)),
-                                         _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(d[c], 1)), kl1));
-        const __m256d zd = _mm256_setzero_pd();
-        // -1 where v < 0, +1 where v > 0, as int32 lanes
-        const __m256i neg = _mm256_set_m128i(
-            _mm256_cvtpd_epi32(_mm256_and_pd(_mm256_cmp_pd(v1, zd, _CMP_LT_OQ), _mm256_set1_pd(1.0))),
-            _mm256_cvtpd_epi32(_mm256_and_pd(_mm256_cmp_pd(v0, zd, _CMP_LT_OQ), _mm256_set1_pd(1.0))));
-        const __m256i isZero = _mm256_set_m128i(
-            _mm256_cvtpd_epi32(_mm256_and_pd(_mm256_cmp_pd(v1, zd, _CMP_EQ_OQ), _mm256_set1_pd(1.0))),
-            _mm256_cvtpd_epi32(_mm256_and_pd(_mm256_cmp_pd(v0, zd, _CMP_EQ_OQ), _mm256_set1_pd(1.0))));
-        // v < 0: qq - 1; v == 0: qq - (qq & 1); v > 0: qq
-        const __m256i settled =
-            _mm256_sub_epi32(_mm256_sub_epi32(qq, neg), _mm256_and_si256(isZero, _mm256_and_si256(qq, one)));
-        out[c] = _mm256_blendv_epi8(out[c], settled, near[c]);
-      }
-      ambCount += __builtin_popcount(_mm256_movemask_ps(_mm256_castsi256_ps(amb)));
-    }
-    __m256i Ro = out[0], Go = out[1], Bo = out[2];
-
-    const __m256i M = _mm256_max_epi32(_mm256_max_epi32(Ro, Go), Bo);
-    const __m256i hi = _mm256_cmpgt_epi32(M, v255);
-    if (!_mm256_testz_si256(hi, hi)) {
-      const __m256i den = _mm256_blendv_epi8(one, _mm256_sub_epi32(M, Y), hi);
-      const __m256 a = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_sub_epi32(v255, Y)),
-                                     _mm256_cvtepi32_ps(den));
-      Ro = _mm256_blendv_epi8(Ro, MulAddRound(_mm256_sub_epi32(Ro, Y), a, Y), hi);
-      Go = _mm256_blendv_epi8(Go, MulAddRound(_mm256_sub_epi32(Go, Y), a, Y), hi);
-      Bo = _mm256_blendv_epi8(Bo, MulAddRound(_mm256_sub_epi32(Bo, Y), a, Y), hi);
-    }
-    const __m256i m = _mm256_min_epi32(_mm256_min_epi32(Ro, Go), Bo);
-    const __m256i lo = _mm256_cmpgt_epi32(zero, m);
-    if (!_mm256_testz_si256(lo, lo)) {
-      const __m256i den = _mm256_blendv_epi8(one, _mm256_sub_epi32(Y, m), lo);
-      const __m256 b = _mm256_div_ps(_mm256_cvtepi32_ps(Y), _mm256_cvtepi32_ps(den));
-      Ro = _mm256_blendv_epi8(Ro, MulAddRound(_mm256_sub_epi32(Ro, Y), b, Y), lo);
-      Go = _mm256_blendv_epi8(Go, MulAddRound(_mm256_sub_epi32(Go, Y), b, Y), lo);
-      Bo = _mm256_blendv_epi8(Bo, MulAddRound(_mm256_sub_epi32(Bo, Y), b, Y), lo);
-    }
-    const __m256i word = _mm256_or_si256(
-        Bo, _mm256_or_si256(_mm256_slli_epi32(Go, 8), _mm256_slli_epi32(Ro, 16)));
-    const __m256i packedOut = _mm256_shuffle_epi8(word, pack);
-    std::uint8_t* o = p.out + 3 * i;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(packedOut));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 12), _mm256_extracti128_si256(packedOut, 1));
-
-  }
-  return ambCount;
-}
-
+#pragma GCC push_options
+#pragma GCC target("avx2,avx512f,avx512vl,avx512bw,avx512dq")
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // the intrinsics' own undefined inputs
+namespace k512 {
+#define TAV1_SATU_KERNEL Avx512Chunk
+#define TAV1_SATU_512 1
+#include "core/tone/fast_satu_kernel.inc"
+#undef TAV1_SATU_KERNEL
+#undef TAV1_SATU_512
+}  // namespace k512
+#pragma GCC diagnostic pop
 #pragma GCC pop_options
 
 int RowThroughPlan(const TTriple* in, TTriple* out, int width, const ToneTables* tables,
@@ -309,12 +182,14 @@ int RowThroughPlan(const TTriple* in, TTriple* out, int width, const ToneTables*
     return 0;
   }
   Planes p;
-  const bool vec = HasAvx2();
+  const SatuKernel kernel = ActiveSatuKernel();
+  const bool wide = kernel == SatuKernel::Avx512;
+  const bool vec = kernel == SatuKernel::Avx2;
   int amb = 0;
   for (int x = 0; x < width; x += kChunk) {
     const int n = std::min(kChunk, width - x);
     MapChunk(in + x, n, tables, p);
-    amb += vec ? Avx2Chunk(plan, p, n) : ScalarChunk(plan, p, n);
+    amb += wide ? k512::Avx512Chunk(plan, p, n) : vec ? Avx2Chunk(plan, p, n) : ScalarChunk(plan, p, n);
     std::memcpy(out + x, p.out, 3 * static_cast<std::size_t>(n));
   }
   return amb;
@@ -348,9 +223,13 @@ SatuPlan::SatuPlan(double S, bool byKido, bool bySatu)
     remainder_.push_back(kl);
   };
   switch (kind_) {
-    case Kind::Const:
-      add(SatuGain(S, byKido, bySatu, 0, 0));
+    case Kind::Const: {
+      const double k = SatuGain(S, byKido, bySatu, 0, 0);
+      add(k);
+      gainF_ = static_cast<float>(k);
+      floatGain_ = static_cast<double>(gainF_) == k;
       break;
+    }
     case Kind::ByLum:
       for (int Y = 0; Y < 255; ++Y) add(SatuGain(S, true, false, Y, 0));
       break;
@@ -385,6 +264,22 @@ int SatuRowMapped(const TTriple* in, TTriple* out, int width, const SatuPlan& pl
   return RowThroughPlan(in, out, width, nullptr, plan);
 }
 
-bool SatuVectorised() { return HasAvx2(); }
+namespace {
+std::atomic<SatuKernel> gForced{SatuKernel::Auto};
+}  // namespace
+
+bool UseSatuKernel(SatuKernel k) {
+  if ((k == SatuKernel::Avx2 && !HasAvx2()) || (k == SatuKernel::Avx512 && !(HasAvx2() && HasAvx512())))
+    return false;
+  gForced = k;
+  return true;
+}
+
+SatuKernel ActiveSatuKernel() {
+  const SatuKernel k = gForced;
+  if (k != SatuKernel::Auto) return k;
+  if (HasAvx2() && HasAvx512()) return SatuKernel::Avx512;
+  return HasAvx2() ? SatuKernel::Avx2 : SatuKernel::Scalar;
+}
 
 }  // namespace tav1::fast

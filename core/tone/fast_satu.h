@@ -52,6 +52,11 @@ class SatuPlan {
   // Packed class entry Kh | (Bamb << 23); Bamb = 0 when the split is exact.
   std::int32_t Packed(int Y, int spread) const { return packed_[Index(Y, spread)]; }
   const std::int32_t* PackedTable() const { return packed_.data(); }
+  // One gain that a float holds exactly (the 24-bit pass without damping, or
+  // any cut): then d x k + Y is exact in double and step 8 is a plain
+  // double rounding, cheaper than the integer lanes with their near cases.
+  bool FloatGain() const { return floatGain_; }
+  float GainF() const { return gainF_; }
   // KL of the class: k x 2^19 - Kh, exact.
   double Remainder(int Y, int spread) const { return remainder_[Index(Y, spread)]; }
   const double* RemainderTable() const { return remainder_.data(); }
@@ -76,6 +81,8 @@ class SatuPlan {
   bool bySatu_;
   std::vector<std::int32_t> packed_;
   std::vector<double> remainder_;
+  bool floatGain_ = false;
+  float gainF_ = 0.0f;
 };
 
 // The gain of SatuUpTriple for one class, evaluated as the reference does.
@@ -95,7 +102,11 @@ int SatuRow(const TTriple* in, TTriple* out, int width, const ToneTables& tables
 // that sweep every colour.
 int SatuRowMapped(const TTriple* in, TTriple* out, int width, const SatuPlan& plan);
 
-// True when the vector kernel (AVX2) is used on this machine.
-bool SatuVectorised();
+// Which row kernel runs: the best this CPU has (Auto), or one chosen by
+// tests so that every kernel is compared with the reference on any machine
+// that can run it. Returns false (and changes nothing) when the CPU cannot.
+enum class SatuKernel { Auto, Scalar, Avx2, Avx512 };
+bool UseSatuKernel(SatuKernel k);
+SatuKernel ActiveSatuKernel();
 
 }  // namespace tav1::fast

@@ -85,7 +85,15 @@ void Sweep(int bStep, int threads) {
   }
 }
 
-TEST(FastSatu, SampledColoursMatchReferenceInEveryConfiguration) { Sweep(211, 1); }
+// Every kernel this CPU can run, on a sample of the colours.
+TEST(FastSatu, SampledColoursMatchReferenceInEveryConfigurationAndKernel) {
+  for (fast::SatuKernel k : {fast::SatuKernel::Scalar, fast::SatuKernel::Avx2, fast::SatuKernel::Avx512}) {
+    if (!fast::UseSatuKernel(k)) continue;
+    SCOPED_TRACE(static_cast<int>(k));
+    Sweep(k == fast::SatuKernel::Scalar ? 997 : 211, 1);
+  }
+  fast::UseSatuKernel(fast::SatuKernel::Auto);
+}
 
 // Every one of the 2^24 colours; run by the "full" test label.
 TEST(FastSatuFullSweep, DISABLED_EveryColourMatchesReferenceInEveryConfiguration) {
