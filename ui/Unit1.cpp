@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -844,5 +845,8 @@ bool TForm1::ClipboardPutBitmap(const Store& bmp) {
 void TForm1::OpenFolder(const std::string& path) { platform::OpenFolder(path); }
 
 std::string TForm1::ExeFolder() { return platform::ExeFolder(); }
+
+// The equation lines of the graph write numbers with the user's decimal separator.
+std::string TForm1::DecimalSeparator() { return QLocale().decimalPoint().toStdString(); }
 
 }  // namespace tav1

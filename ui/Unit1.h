@@ -189,6 +189,7 @@ class TForm1 : public QMainWindow, public EditorView {
   bool ClipboardPutBitmap(const Store& bmp) override;
   void OpenFolder(const std::string& path) override;
   std::string ExeFolder() override;
+  std::string DecimalSeparator() override;
 
  public slots:
   void OpenButton1Click();

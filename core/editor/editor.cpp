@@ -230,6 +230,9 @@ void Editor::FormCreate() {
     SetAutoApplyCB1(s.AutoApply_B);
     s.SoloFlag = kSoloNone;
     GridUpdate();
+    // Build the tables once now: otherwise the first graph after an open would draw
+    // all-zero curves that match neither the parameters nor the untouched picture.
+    TableMake();
     s.img.ReadyFlag = false;
     s.UndoFlag = s.ApplyingFlag = s.Undoing = s.IsRestoring = false;
     view_.SetStatus(kStartStatus, false);

@@ -48,6 +48,14 @@ TEST_F(EditorTest, StatusLineAfterOpeningAndApplying) {
       << view.LastStatus();
 }
 
+TEST_F(EditorTest, FirstGraphAfterOpeningShowsTheCurvesOfTheParameters) {
+  // Before any step the tables must already follow the parameter set: with the
+  // defaults the three curves lie white on the diagonal, not flat on the bottom.
+  OpenSample();
+  for (int i = 1; i < 255; i += 37)
+    EXPECT_EQ(view.graph.picture.Pixel(7 + i, 262 - i) & 0xFFFFFF, 0xFFFFFFu) << "input level " << i;
+}
+
 TEST_F(EditorTest, RejectedFileKeepsThePreviousPicture) {
   OpenSample();
   const Store before = S().img.MemStBmp1;

@@ -30,6 +30,7 @@ class FakeView : public EditorView {
   int pictures = 0;  // SetImagePicture calls
   Store picture;
   bool imageVisible = false, graphVisible = false, settingsVisible = false;
+  GraphPicture graph;
   std::map<Window, WindowRect> rects;
   bool timerRunning = false;
   int timerStarts = 0;
@@ -101,7 +102,7 @@ class FakeView : public EditorView {
   void SetImageClientSize(int, int) override {}
   void SetImageScrollRange(int, int) override {}
   void ShowImageWindow() override { imageVisible = true; }
-  void SetGraphPicture(const GraphPicture&) override {}
+  void SetGraphPicture(const GraphPicture& g) override { graph = g; }
   void SetGraphWindowVisible(bool v) override { graphVisible = v; }
   bool IsWindowVisible(Window w) override {
     switch (w) {
