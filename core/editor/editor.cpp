@@ -675,10 +675,11 @@ void Editor::SatuResetBtn1Click() {
   });
 }
 
-void Editor::ByKidoCB1Click(bool checked) {
+// The two damping boxes share one handler body; each records its own new state.
+void Editor::DampingBoxClick(bool EditorState::*box, bool checked) {
   Boundary([&] {
     EditorState& s = *s_;
-    s.ByKidoCB1 = checked;
+    s.*box = checked;
     if (!s.img.ReadyFlag || s.ApplyingFlag || s.Undoing || !s.AutoApplyCB1) return;
     if (!s.IsRestoring && s.MakeHistoryMode_I == 0) MakeHistory();
     if (s.UndoFlag)
@@ -688,18 +689,9 @@ void Editor::ByKidoCB1Click(bool checked) {
   });
 }
 
-void Editor::BySatuCB1Click(bool checked) {
-  Boundary([&] {
-    EditorState& s = *s_;
-    s.BySatuCB1 = checked;
-    if (!s.img.ReadyFlag || s.ApplyingFlag || s.Undoing || !s.AutoApplyCB1) return;
-    if (!s.IsRestoring && s.MakeHistoryMode_I == 0) MakeHistory();
-    if (s.UndoFlag)
-      InUndoNewApply();
-    else
-      ApplyClick();
-  });
-}
+void Editor::ByKidoCB1Click(bool checked) { DampingBoxClick(&EditorState::ByKidoCB1, checked); }
+
+void Editor::BySatuCB1Click(bool checked) { DampingBoxClick(&EditorState::BySatuCB1, checked); }
 
 void Editor::SetByKidoCB1(bool checked) {
   Boundary([&] {

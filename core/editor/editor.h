@@ -181,6 +181,8 @@ class Editor {
   void Pump();
   // Pushes every enabled state the Editor decides to the view.
   void UpdateEnabled();
+  // Shared body of ByKidoCB1Click and BySatuCB1Click.
+  void DampingBoxClick(bool EditorState::*box, bool checked);
 
   void GridUpdate();
   void Refresh3();  // GridUpdate, TableMake, GraphDraw
