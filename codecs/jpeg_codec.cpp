@@ -47,19 +47,42 @@ void InitErrors(ErrorMgr& e) {
   throw CodecError(std::string("JPEGデータが壊れています (") + detail + ")");
 }
 
-// Every scan of a progressive file walks all of the picture's blocks, and a
-// scan can be a dozen bytes long, so a small file could keep the decoder busy
-// for minutes. Real encoders stay far below this (one scan per coefficient,
-// component and refinement bit of a 3-component picture is under 400).
+// Every scan of a progressive file walks all the blocks of its components, and
+// a scan can be a dozen bytes long, so a small file could keep the decoder busy
+// for minutes. Two bounds stop such a file before the scan that crosses them
+// is decoded: the number of scans (real encoders stay under 400 even with one
+// scan per coefficient, component and refinement bit of a 3-component
+// picture), and the blocks all scans visit together: 2^26, 22 times the
+// blocks of an 8000 x 8000 colour picture without chroma subsampling (a usual
+// progressive file visits each block 4 to 6 times), a few seconds of decoding.
 constexpr int kMaxScans = 1000;
+constexpr std::uint64_t kMaxBlockVisits = std::uint64_t{1} << 26;
 
+struct ScanBudget {
+  jpeg_progress_mgr pub;  // first, so the library's pointer is also ours
+  int lastScan = 0;
+  std::uint64_t blockVisits = 0;
+};
+
+[[noreturn]] void StopDecoding(j_common_ptr c, const char* format, unsigned long long limit) {
+  auto* e = reinterpret_cast<ErrorMgr*>(c->err);
+  std::snprintf(e->message, sizeof e->message, format, limit);
+  std::longjmp(e->jump, 1);
+}
+
+// Called at least once between reading a scan's header and decoding its data;
+// the scan's geometry (MCUs and blocks per MCU) is set by then.
 void LimitScans(j_common_ptr c) {
   if (!c->is_decompressor) return;
   const auto* d = reinterpret_cast<j_decompress_ptr>(c);
-  if (d->input_scan_number <= kMaxScans) return;
-  auto* e = reinterpret_cast<ErrorMgr*>(c->err);
-  std::snprintf(e->message, sizeof e->message, "more than %d scans", kMaxScans);
-  std::longjmp(e->jump, 1);
+  auto* budget = reinterpret_cast<ScanBudget*>(c->progress);
+  if (d->input_scan_number == budget->lastScan) return;
+  budget->lastScan = d->input_scan_number;
+  if (d->input_scan_number > kMaxScans) StopDecoding(c, "more than %llu scans", kMaxScans);
+  budget->blockVisits += static_cast<std::uint64_t>(d->MCUs_per_row) * d->MCU_rows_in_scan *
+                         static_cast<std::uint64_t>(d->blocks_in_MCU);
+  if (budget->blockVisits > kMaxBlockVisits)
+    StopDecoding(c, "scans would visit more than %llu blocks", kMaxBlockVisits);
 }
 
 inline std::uint8_t MulDiv255(unsigned a, unsigned b) {
@@ -71,7 +94,7 @@ inline std::uint8_t MulDiv255(unsigned a, unsigned b) {
 struct JpegReader::State {
   jpeg_decompress_struct cinfo;
   ErrorMgr err;
-  jpeg_progress_mgr progress;
+  ScanBudget progress;
   bool created = false;
   bool cmyk = false;
   bool adobeInverted = false;
@@ -97,9 +120,9 @@ void JpegReader::Start(const std::uint8_t* data, std::size_t size, std::FILE* fi
   }
   jpeg_create_decompress(&s.cinfo);
   s.created = true;
-  std::memset(&s.progress, 0, sizeof s.progress);
-  s.progress.progress_monitor = LimitScans;
-  s.cinfo.progress = &s.progress;
+  s.progress = ScanBudget{};
+  s.progress.pub.progress_monitor = LimitScans;
+  s.cinfo.progress = &s.progress.pub;
   if (file != nullptr) {
     jpeg_stdio_src(&s.cinfo, file);
   } else {
