@@ -2,7 +2,8 @@
 // are written to a file whose extension matches their signature (or, without
 // one, is picked from the last byte) and opened as the editor opens it. Every
 // open ends accepted with a store that matches the geometry, or rejected with
-// a message to the user; nothing else may happen.
+// a message to the user and the picture already open left untouched; nothing
+// else may happen.
 #include <unistd.h>
 
 #include <cstdint>
@@ -10,9 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "codecs/bmp_codec.h"
 #include "core/image/open_path.h"
+#include "fuzz/png_crc.h"
 
 namespace {
 
@@ -52,12 +55,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace tav1;
   const std::string folder = ScratchFolder();
   const std::string path = folder + "input" + ExtensionFor(data, size);
+  std::vector<std::uint8_t> bytes(data, data + size);
+  fuzz::FixPngCrcs(bytes);  // only files with the PNG signature are touched
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
+  if (size > 0 && std::fwrite(bytes.data(), 1, size, f) != size) std::abort();
   std::fclose(f);
 
+  // A picture is already open: a refusal must leave it exactly as it was.
   WorkingImage img;
+  img.MemStBmp1 = bmp::MakeImage(3, 2, 8);
+  img.MemStBmp1[bmp::kRows08Offset] = 7;
+  img.biBitFlag = 8;
+  img.ImageWidth = 3;
+  img.ImageHeight = 2;
+  img.GrayPaletteFlag = true;
+  const WorkingImage before = img;
   OpenedNames names;
   names.PathTemp1 = folder;
   CountingPort port;
@@ -65,7 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::remove(path.c_str());
   if (img.LoadRejected) std::abort();  // OpenChecks clears it on every way out
   if (out == OpenOutcome::Rejected) {
-    if (port.boxes == 0 || !img.MemStBmp1.empty()) std::abort();
+    if (port.boxes == 0) std::abort();
+    if (img.MemStBmp1 != before.MemStBmp1 || img.biBitFlag != before.biBitFlag ||
+        img.ImageWidth != before.ImageWidth || img.ImageHeight != before.ImageHeight ||
+        img.GrayPaletteFlag != before.GrayPaletteFlag)
+      std::abort();
     return 0;
   }
   if (out != OpenOutcome::Accepted) std::abort();

@@ -22,6 +22,14 @@ case "$target" in
   fuzz_settings) max_len=4096 ;;
   *) max_len=262144 ;;
 esac
+# Marker and chunk names help mutations keep the files' structure.
+dict=()
+case "$target" in
+  fuzz_png) dict=(-dict="$top/fuzz/png.dict") ;;
+  fuzz_jpeg) dict=(-dict="$top/fuzz/jpeg.dict") ;;
+  fuzz_open) cat "$top/fuzz/png.dict" "$top/fuzz/jpeg.dict" >"${TMPDIR:-/tmp}/tav1-open.dict"
+             dict=(-dict="${TMPDIR:-/tmp}/tav1-open.dict") ;;
+esac
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang-14 CXX=clang++-14 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV1_FUZZ=ON \
@@ -35,7 +43,7 @@ cd "$logs"
 # 1 GB on the open path (the store is 192 MB), so more is a memory hog.
 # -timeout: no single file may take 20 s, even the largest under the sanitizers.
 "$build/fuzz/$target" "$corpus" -jobs=1 -workers=1 -max_total_time="$seconds" -max_len="$max_len" \
-  -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=20 -print_final_stats=1 \
+  -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=20 -print_final_stats=1 "${dict[@]}" \
   -artifact_prefix="$logs/" >"$logs/run.log" 2>&1 || true
 log="$logs/fuzz-0.log"
 grep -E "stat::number_of_executed_units|stat::peak_rss_mb|ERROR|SUMMARY|Test unit written" "$log" || true
