@@ -45,9 +45,12 @@ constexpr const char* kSaveFilter =
     "扱えるファイル|*.bmp;*.jpg;*.jpeg;*.png|BMPファイル|*.bmp|JPGファイル|*.jpg|"
     "JPEGファイル|*.jpeg|PNGファイル| *.png";
 
-std::int64_t NowMs() {
+// Whole milliseconds since `start`, truncated. The elapsed time itself is
+// truncated; a difference of two truncated clock readings could be 1 ms too
+// high whenever the interval straddles a millisecond boundary.
+std::int64_t ElapsedMs(std::chrono::steady_clock::time_point start) {
   using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  return duration_cast<milliseconds>(steady_clock::now() - start).count();
 }
 
 // A radio group given an index past its last item shows its last item; an
@@ -230,9 +233,6 @@ void Editor::FormCreate() {
     SetAutoApplyCB1(s.AutoApply_B);
     s.SoloFlag = kSoloNone;
     GridUpdate();
-    // Build the tables once now: otherwise the first graph after an open would draw
-    // all-zero curves that match neither the parameters nor the untouched picture.
-    TableMake();
     s.img.ReadyFlag = false;
     s.UndoFlag = s.ApplyingFlag = s.Undoing = s.IsRestoring = false;
     view_.SetStatus(kStartStatus, false);
@@ -252,6 +252,11 @@ void Editor::FormCreate() {
     s.GammaCombo1 = s.F4_GammaCombo1;
     SetOrder1(s.OrderFlag_I);
     SetOrigin1(s.GyakuFlag_I);
+    // Build the tables once now, from the order and origin the settings window
+    // shows (a stored 5 is already 1 here): otherwise the first graph after an
+    // open would draw all-zero curves that match neither the parameters nor the
+    // untouched picture.
+    TableMake();
 
     view_.ShowControlValue(ValueControl::TrackBar1, s.TrackBar1);
     view_.ShowControlValue(ValueControl::ByKidoCB1, s.ByKidoCB1);
@@ -580,7 +585,7 @@ void Editor::FlushPendingApply() {
 class Editor::ApplyScope {
  public:
   explicit ApplyScope(Editor& e)
-      : e_(e), t0_(NowMs()), outerApplying_(e.s_->ApplyingFlag && e.applyDepth_ > 0) {
+      : e_(e), t0_(std::chrono::steady_clock::now()), outerApplying_(e.s_->ApplyingFlag && e.applyDepth_ > 0) {
     e_.s_->ApplyingFlag = true;
     ++e_.applyDepth_;
     e_.UpdateEnabled();
@@ -598,12 +603,12 @@ class Editor::ApplyScope {
     e_.UpdateEnabled();
     e_.view_.FocusMain(FocusTarget::MainWindow);
     e_.s_->ApplyingFlag = outerApplying_;
-    e_.view_.SetStatus("処理時間: " + std::to_string(NowMs() - t0_) + " ms", false);
+    e_.view_.SetStatus("処理時間: " + std::to_string(ElapsedMs(t0_)) + " ms", false);
   }
 
  private:
   Editor& e_;
-  std::int64_t t0_;
+  std::chrono::steady_clock::time_point t0_;
   bool outerApplying_;
   bool finished_ = false;
 };

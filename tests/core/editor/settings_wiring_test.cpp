@@ -74,6 +74,20 @@ TEST_F(StoredSettings, OutOfRangeValuesAreShownAsTheControlsClampThem) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
 
+TEST_F(StoredSettings, StartTablesUseTheOrderAndOriginTheSettingsWindowShows) {
+  // Order 5 is shown as "G->L" (1), origin 7 as "(255,255)" (1); the tables the
+  // first graph draws must be those, not the raw stored numbers (order 5 would
+  // run no stage at all and give flat curves).
+  std::ofstream(Ini()) << "[Parameter]\r\nR1=64\r\nG0=20\r\n[Settings]\r\nOrder=5\r\nOrigin=7\r\n";
+  FakeView view;
+  Editor ed(view);
+  ed.FormCreate();
+  const EditorState& s = ed.State();
+  ASSERT_EQ(s.OrderFlag_I, 1);
+  ASSERT_EQ(s.GyakuFlag_I, 1);
+  EXPECT_TRUE(s.tables == TableMake(s.para, 1, 1));
+}
+
 TEST_F(StoredSettings, FirstRunNamesTheFolderAndWritesTheDefaultText) {
   std::filesystem::remove_all(dir_ + "/Quillmoor");
   FakeView view;
