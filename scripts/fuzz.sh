@@ -40,10 +40,11 @@ cmake --build "$build" -j2 --target "$target" >/dev/null
 mkdir -p "$logs"
 cd "$logs"
 # -rss_limit_mb / -malloc_limit_mb: an 8000 x 8000 picture needs well under
-# 1 GB on the open path (the store is 192 MB), so more is a memory hog.
+# 1 GB on the open path, and no single allocation over 512 MB (a store is
+# 192 MB), so more is a memory hog.
 # -timeout: no single file may take 20 s, even the largest under the sanitizers.
 "$build/fuzz/$target" "$corpus" -jobs=1 -workers=1 -max_total_time="$seconds" -max_len="$max_len" \
-  -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=20 -print_final_stats=1 "${dict[@]}" \
+  -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=20 -print_final_stats=1 "${dict[@]}" \
   -artifact_prefix="$logs/" >"$logs/run.log" 2>&1 || true
 log="$logs/fuzz-0.log"
 grep -E "stat::number_of_executed_units|stat::peak_rss_mb|ERROR|SUMMARY|Test unit written" "$log" || true

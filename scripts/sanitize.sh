@@ -14,9 +14,9 @@ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER
 cmake --build "$build" -j"$jobs" --target "${targets[@]}"
 
 # max_allocation_size_mb: the largest legitimate single allocation is one
-# 8000 x 8000 store (192 MB); a file that makes anything ask for more than 1 GB
+# 8000 x 8000 store (192 MB); a file that makes anything ask for more than 512 MB
 # is a memory hog and fails here rather than passing quietly.
-export ASAN_OPTIONS="detect_leaks=1:max_allocation_size_mb=1024:allocator_may_return_null=0:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+export ASAN_OPTIONS="detect_leaks=1:max_allocation_size_mb=512:allocator_may_return_null=0:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 ctest --test-dir "$build" -j"$jobs" --output-on-failure --timeout 600 \
   -L "^($(IFS='|'; echo "${targets[*]}"))$"

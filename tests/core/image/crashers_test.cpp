@@ -3,7 +3,7 @@
 // now end the way the table says, quickly, with a message for every refusal and
 // a store that matches the geometry for every acceptance. Memory hogs among
 // them are caught in the sanitizer build (scripts/sanitize.sh), whose
-// allocator refuses any single allocation above 1 GB.
+// allocator refuses any single allocation above 512 MB.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
