@@ -1,5 +1,6 @@
 // Opening, applying, the enabled states, grid selection and solo mode, pick-up
 // and the memories, through the real Editor.
+#include <chrono>
 #include <regex>
 #include <string>
 
@@ -46,6 +47,35 @@ TEST_F(EditorTest, StatusLineAfterOpeningAndApplying) {
   ed->ApplyClick();
   EXPECT_TRUE(std::regex_match(view.LastStatus(), std::regex("処理時間: [0-9]+ ms")))
       << view.LastStatus();
+}
+
+// The time shown is the elapsed time truncated, never more than the time the
+// apply took: an apply of a few tenths of a millisecond that starts late in one
+// clock millisecond and ends early in the next one still shows 0 ms.
+TEST_F(EditorTest, ProcessingTimeIsTheTruncatedElapsedTime) {
+  using Clock = std::chrono::steady_clock;
+  using std::chrono::microseconds;
+  OpenSample();
+  auto subMs = [] { return Clock::now().time_since_epoch() % std::chrono::milliseconds(1); };
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    while (subMs() < microseconds(850) || subMs() > microseconds(900)) {
+    }
+    const Clock::time_point before = Clock::now();
+    bool waited = false;
+    view.onPump = [&] {  // the pass lasts until the next clock millisecond has begun
+      if (waited) return;
+      waited = true;
+      while (Clock::now() - before < microseconds(300)) {
+      }
+    };
+    ed->ApplyClick();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - before);
+    ASSERT_TRUE(waited);
+    std::smatch m;
+    const std::string status = view.LastStatus();
+    ASSERT_TRUE(std::regex_match(status, m, std::regex("処理時間: ([0-9]+) ms"))) << status;
+    EXPECT_LE(std::stoll(m[1].str()), took.count()) << "attempt " << attempt;
+  }
 }
 
 TEST_F(EditorTest, FirstGraphAfterOpeningShowsTheCurvesOfTheParameters) {
