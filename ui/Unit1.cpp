@@ -528,7 +528,12 @@ void TForm1::dropEvent(QDropEvent* event) {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == client_) {
     if (event->type() == QEvent::MouseButtonPress) {
-      editor_->FormClick(ToButton(static_cast<QMouseEvent*>(event)->button()));
+      // Only a press on the bare background: a button, check box or slider
+      // passes on the right button it does not use, and such a press reaching
+      // the window must not make a history entry.
+      const auto* me = static_cast<QMouseEvent*>(event);
+      if (client_->childAt(me->position().toPoint()) == nullptr)
+        editor_->FormClick(ToButton(me->button()));
     } else if (event->type() == QEvent::MouseButtonRelease) {
       editor_->FormMouseUp(ToButton(static_cast<QMouseEvent*>(event)->button()));
     }
