@@ -75,7 +75,8 @@ class TForm4 : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void reject() override { Button1Click(); }
+  // The window has no cancel: Escape does nothing, only "決定" and the close box hide it.
+  void reject() override {}
 
  private:
   Editor* editor_ = nullptr;

@@ -1,5 +1,5 @@
 // Which window events reach which handler: presses on the main window's
-// controls versus its background.
+// controls versus its background, and the keys of the settings window.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -15,6 +15,7 @@
 #include "core/editor/editor_state.h"
 #include "scripted_seam.h"
 #include "ui/Unit1.h"
+#include "ui/Unit4.h"
 
 namespace tav1 {
 namespace {
@@ -77,6 +78,17 @@ TEST_F(MainWindowEvents, RightPressRecordsOnlyOnTheBareBackground) {
   const int before = State().history.UndoCounter();
   QTest::mousePress(f.centralWidget(), Qt::RightButton, {}, QPoint(200, 250));
   EXPECT_EQ(State().history.UndoCounter(), before + 1);
+}
+
+TEST_F(MainWindowEvents, EscapeLeavesTheSettingsWindowOpen) {
+  TForm1& f = *form_;
+  f.Setting1->trigger();
+  TForm4& s = f.Form4();
+  ASSERT_TRUE(s.isVisible());
+  QTest::keyClick(&s, Qt::Key_Escape);
+  EXPECT_TRUE(s.isVisible());
+  QTest::keyClick(&s, Qt::Key_Return);  // "決定" is the default button
+  EXPECT_FALSE(s.isVisible());
 }
 
 }  // namespace
