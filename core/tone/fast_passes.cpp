@@ -13,9 +13,10 @@ namespace tav1::fast {
 
 namespace {
 
-// About 1 MB of rows per slice: rounds of a few milliseconds keep the windows
-// responsive while the cost of meeting the worker stays small.
-constexpr std::int64_t kSliceBytes = 1 << 20;
+// About 256 KB of rows per chunk and four chunks per round: rounds of a few
+// milliseconds keep the windows responsive while the cost of meeting the
+// worker stays small.
+constexpr std::int64_t kSliceBytes = 1 << 18;
 
 // Rows (counted from 0) that lie wholly inside both stores, at most `rows`.
 int RowsThatFit(const Store& src, const Store& dst, std::int64_t base, std::int64_t stride, int rows) {
