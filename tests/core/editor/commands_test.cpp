@@ -285,6 +285,68 @@ TEST_F(EditorTest, SoloEnteredSwitchedAndLeftThroughTheGrid) {
   EXPECT_EQ(S().SavedSelection, (GridRect{1, 1, 1, 1}));
 }
 
+// A grey-ramp picture cannot go solo, and single cells neither select nor
+// clear; whole columns work as usual and every step moves all three channels.
+TEST_F(EditorTest, GreyRampPictureGridExceptions) {
+  Store grey = MakeStore8(5, 3);
+  for (int i = 0; i < 256; ++i) {
+    for (int k = 0; k < 3; ++k) grey[54 + 4 * i + k] = static_cast<std::uint8_t>(i);
+    grey[54 + 4 * i + 3] = 0;
+  }
+  WriteBmp(Pic("grey.bmp"), grey);
+  ed->CheckFile1(Pic("grey.bmp"));
+  ASSERT_TRUE(S().img.GrayPaletteFlag);
+
+  Select(1, 0, 1, 2);
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  ASSERT_TRUE(S().AllChannelsFlag);
+  Select(2, 1, 2, 1);
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  ed->StringGrid1KeyUp(kKey0);
+  EXPECT_TRUE(S().AllChannelsFlag);
+  EXPECT_EQ(S().SavedSelection, (GridRect{1, 0, 1, 2}));
+  Select(0, 1, 2, 1);
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  ed->StringGrid1MouseUp(MouseButton::Right);
+  EXPECT_EQ(S().SoloFlag, 3);
+  EXPECT_TRUE(view.edgeTexts.empty());
+
+  Select(2, 1, 2, 1);
+  ed->DecBtn1Click();
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(High(c), 254);
+}
+
+// While a channel is solo, a clearing trigger on a whole row clears that
+// channel, and on a cell of the solo row clears that one parameter; both ask
+// first and leave the solo mode and the muted channels' kept values alone.
+TEST_F(EditorTest, SoloRowAndCellClears) {
+  OpenSample();
+  ed->G_PlusClick();  // every gamma 103
+  Select(0, 1, 2, 1);
+  ed->StringGrid1MouseUp(MouseButton::Left);  // green solo
+  ed->IncBtn1Click();                          // green high end 256
+  ed->StringGrid1MouseUp(MouseButton::Right);
+  EXPECT_EQ(view.edgeTexts.back(), "この色をクリアしますか？");
+  EXPECT_EQ(view.Row(1), "0 0 255");
+  EXPECT_EQ(view.selection, (GridRect{0, 1, 2, 1}));
+
+  ed->G_PlusClick();  // solo: green only
+  Select(1, 1, 1, 1);
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  view.edgeAnswers = {false};
+  ed->StringGrid1KeyUp(kKey0);
+  EXPECT_EQ(Gamma(1), 103);
+  ed->StringGrid1MouseUp(MouseButton::Right);
+  EXPECT_EQ(view.edgeTexts.back(), "クリアしますか？");
+  EXPECT_EQ(Gamma(1), 0);
+  EXPECT_EQ(S().SoloFlag, 1);
+
+  Select(0, 0, 0, 0);  // a cell of another row ends solo mode
+  ed->StringGrid1MouseUp(MouseButton::Left);
+  EXPECT_EQ(view.Row(0), "0 +103 255");
+  EXPECT_EQ(view.Row(2), "0 +103 255");
+}
+
 class PickUp : public EditorTest {
  protected:
   void SetUp() override {
