@@ -706,7 +706,10 @@ void TForm1::SetWindowRect(Window w, const WindowRect& r) {
 void TForm1::BringToFront(Window w) {
   QWidget* win = TopLevel(w);
   win->raise();
-  win->activateWindow();
+  // Only the main window takes activation: the graph is put in front in the
+  // middle of an apply, and activating it would close every tooltip of the
+  // main window, the slider's hint among them.
+  if (w == Window::Main) win->activateWindow();
 }
 
 void TForm1::FocusMain(FocusTarget focus) {

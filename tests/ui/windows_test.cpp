@@ -270,6 +270,36 @@ TEST_F(UiTest, SliderShowsItsFactorAsAHintAndApplies) {
   QToolTip::hideText();
 }
 
+// Qt hides a tooltip whenever the window under it loses activation. With the
+// graph shown and "グラフ前面化" on, each apply puts the graph in front; that
+// must not take activation from the main window, or the slider's hint vanishes
+// on a real desktop as soon as the value changes.
+TEST_F(UiTest, GraphToFrontDuringASliderDragKeepsTheMainWindowActive) {
+  WriteSettings(kKnownSettings);
+  TForm1& f = Start({Grey("g.bmp")});
+  f.GraphShow1->click();
+  ASSERT_TRUE(f.Form3().isVisible());
+  f.activateWindow();
+  QCoreApplication::processEvents();
+
+  struct DeactivationCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::WindowDeactivate) ++count;
+      return false;
+    }
+  } counter;
+  f.installEventFilter(&counter);
+  f.TrackBar1->setValue(25);
+  QCoreApplication::processEvents();
+  f.removeEventFilter(&counter);
+
+  EXPECT_EQ(counter.count, 0);
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text(), QStringLiteral("2.5"));
+  QToolTip::hideText();
+}
+
 TEST_F(UiTest, StepButtonActsOnTheClickedCellAndApplies) {
   WriteSettings(kKnownSettings);
   TForm1& f = Start({Grey("g.bmp")});
