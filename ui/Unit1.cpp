@@ -551,7 +551,13 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 // ----- EditorView -----
 
-void TForm1::MessageBox(const std::string& text) { DialogSeam::Current().Message(this, ToQ(text)); }
+void TForm1::MessageBox(const std::string& text) {
+  // The first-run message comes before the main window is shown. A hidden
+  // parent would get its native window made early, so the stored frame place
+  // became the client area's place and the outer size was never corrected; the
+  // box would also sit over a window nobody sees.
+  DialogSeam::Current().Message(isVisible() ? this : nullptr, ToQ(text));
+}
 
 void TForm1::Beep() { platform::Beep(); }
 

@@ -30,6 +30,9 @@ void CentreOnScreen(QWidget& w) {
 void DialogSeam::Message(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quill Moor"), text, QMessageBox::Ok, parent);
   box.setWindowIcon(look::WindowIcon());
+  // Without a window to sit over (the first-run message) the box is centred on
+  // the screen, not left wherever the desktop puts new windows.
+  if (parent == nullptr) CentreOnScreen(box);
   box.exec();
 }
 

@@ -18,6 +18,7 @@ namespace tav1::test {
 class ScriptedSeam : public DialogSeam {
  public:
   std::vector<QString> messages;
+  std::vector<QWidget*> messageParents;
   std::vector<QString> questions;
   std::deque<bool> yesNoAnswers;  // no answer left: "いいえ"
   std::vector<QString> execTitles;
@@ -27,7 +28,10 @@ class ScriptedSeam : public DialogSeam {
   std::deque<QString> saveAnswers;
   std::optional<SaveRequest> lastSave;
 
-  void Message(QWidget*, const QString& text) override { messages.push_back(text); }
+  void Message(QWidget* parent, const QString& text) override {
+    messages.push_back(text);
+    messageParents.push_back(parent);
+  }
   bool AskYesNo(QWidget*, const QString&, const QString& text) override {
     questions.push_back(text);
     if (yesNoAnswers.empty()) return false;

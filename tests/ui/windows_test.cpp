@@ -129,6 +129,9 @@ TEST_F(UiTest, FirstStartWithoutPictureShowsTheIdleMainWindow) {
   TForm1& f = Start();
   ASSERT_EQ(seam_.messages.size(), 1u);
   EXPECT_TRUE(seam_.messages[0].contains(Q(" に TAV1.INI ファイルを作成します。")));
+  // Asked before the main window is shown, so the box has no parent: a hidden
+  // parent would get its native window too early and lose its place and size.
+  EXPECT_EQ(seam_.messageParents[0], nullptr);
   EXPECT_EQ(f.windowTitle(), QStringLiteral("TAV1"));
   EXPECT_EQ(f.Panel2->text(), Q("手動履歴作成はウィンドウ地を右クリック"));
   for (int row = 0; row < 3; ++row) {
