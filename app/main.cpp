@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   tav1::look::ApplyStyle(app);
   QApplication::setApplicationName(QStringLiteral("Quill Moor"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Quill Moor"));
+  // No display name: on X11 Qt appends it to every window title ("TAV1 — Quill
+  // Moor"), and each window's caption is the program's own text.
   QApplication::setWindowIcon(tav1::look::WindowIcon());
   QApplication::setFont(tav1::look::UiFont(11));
 
