@@ -170,7 +170,7 @@ void Editor::Pump() {
 void Editor::UpdateEnabled() {
   const EditorState& s = *s_;
   const bool applying = applyDepth_ > 0;
-  view_.SetEnabled(EnableTarget::ApplyBB, !s.AutoApplyCB1 && !applying);
+  view_.SetEnabled(EnableTarget::ApplyBB, !s.AutoApplyCB1 && (!applying || applyBBFollowsBox_));
   view_.SetEnabled(EnableTarget::applymenu1, !s.AutoApplyCB1);
   for (EnableTarget t : {EnableTarget::DecBtn1, EnableTarget::IncBtn1, EnableTarget::Dec2,
                          EnableTarget::Inc2})
@@ -588,6 +588,7 @@ class Editor::ApplyScope {
       : e_(e), t0_(std::chrono::steady_clock::now()), outerApplying_(e.s_->ApplyingFlag && e.applyDepth_ > 0) {
     e_.s_->ApplyingFlag = true;
     ++e_.applyDepth_;
+    e_.applyBBFollowsBox_ = false;
     e_.UpdateEnabled();
   }
   ~ApplyScope() {
@@ -724,6 +725,8 @@ void Editor::AutoApplyCB1Click(bool checked) {
   Boundary([&] {
     s_->AutoApplyCB1 = checked;
     s_->AutoApply_B = checked;
+    // Also in the middle of an apply: a click on "適用" then only queues its pass.
+    applyBBFollowsBox_ = true;
     UpdateEnabled();
   });
 }

@@ -215,6 +215,8 @@ class Editor {
   int depth_ = 0;      // handler nesting below the current boundary
   int pumpLevel_ = 0;  // PumpEvents calls in progress
   int applyDepth_ = 0;      // applies in progress (their controls stay disabled)
+  // "自動適用" changed during the running apply: "適用" follows the box again.
+  bool applyBBFollowsBox_ = false;
   bool undoButtonsOff_ = false;
   bool pngSaving_ = false;
 };

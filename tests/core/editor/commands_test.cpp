@@ -113,9 +113,9 @@ TEST_F(EditorTest, TwoFilesDroppedOnTheMainWindowOpenNothing) {
   EXPECT_EQ(S().names.KeepFName, "sample.bmp");
 }
 
-// "適用" is enabled exactly when automatic application is off, except while an
-// apply runs; the step buttons only while no apply runs; the menu item follows
-// the box alone.
+// "適用" is enabled exactly when automatic application is off; an apply
+// disables it until it ends or the box changes. The step buttons are enabled
+// only while no apply runs; the menu item follows the box alone.
 TEST_F(EditorTest, ApplyAndStepButtonsEnabledAsTheDesignSays) {
   auto on = [&](EnableTarget t) { return view.enabled.at(t); };
   EXPECT_FALSE(on(EnableTarget::ApplyBB));
@@ -145,9 +145,26 @@ TEST_F(EditorTest, ApplyAndStepButtonsEnabledAsTheDesignSays) {
   EXPECT_TRUE(on(EnableTarget::ApplyBB));
   EXPECT_TRUE(on(EnableTarget::IncBtn1));
 
+  // The box decides at once, also while a pass runs; a new apply disables it again.
+  bool toggled = false;
+  view.onPump = [&] {
+    if (toggled) return;
+    toggled = true;
+    ed->AutoApplyCB1Click(true);
+    EXPECT_FALSE(on(EnableTarget::ApplyBB));
+    ed->AutoApplyCB1Click(false);
+    EXPECT_TRUE(on(EnableTarget::ApplyBB));
+    ed->ApplyClick();  // its pass waits for this one
+    EXPECT_FALSE(on(EnableTarget::ApplyBB));
+  };
+  ed->ApplyClick();
+  EXPECT_TRUE(toggled);
+  EXPECT_TRUE(on(EnableTarget::ApplyBB));
+
   view.onPump = nullptr;
+  const int beforeOn = view.pictures;
   ed->AutoApplyCB1Click(true);
-  EXPECT_EQ(view.pictures, pictures + 1);  // turning it on applies nothing
+  EXPECT_EQ(view.pictures, beforeOn);  // turning it on applies nothing
   EXPECT_FALSE(on(EnableTarget::ApplyBB));
   EXPECT_FALSE(on(EnableTarget::applymenu1));
 }
