@@ -153,6 +153,7 @@ int ScalarChunk(const SatuPlan& plan, Planes& p, int n) {
 #pragma GCC target("avx2,avx512f,avx512vl,avx512bw,avx512dq")
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // the intrinsics' own undefined inputs
+#pragma GCC diagnostic ignored "-Wuninitialized"
 namespace k512 {
 #define TAV1_SATU_KERNEL Avx512Chunk
 #define TAV1_SATU_512 1
