@@ -501,9 +501,12 @@ void TForm1::changeEvent(QEvent* event) {
   const bool now = (windowState() & Qt::WindowMinimized) != 0;
   if (was == now) return;
   // Image window, settings window, graph window, in this order. A hidden window
-  // keeps the state and takes it when it is next shown.
+  // is left alone: on X11 a state change of a hidden window that was shown
+  // before maps it again. It takes the main window's state when it is next
+  // shown (ShowBesideMain).
   for (QWidget* w : {static_cast<QWidget*>(form2_.get()), static_cast<QWidget*>(form4_.get()),
                      static_cast<QWidget*>(form3_.get())}) {
+    if (!w->isVisible()) continue;
     if (now)
       w->setWindowState(w->windowState() | Qt::WindowMinimized);
     else
@@ -655,8 +658,17 @@ void TForm1::SetImageClientSize(int width, int height) { form2_->SetClientSize(w
 
 void TForm1::SetImageScrollRange(int width, int height) { form2_->SetScrollRange(width, height); }
 
+void TForm1::ShowBesideMain(QWidget* w) {
+  if (isMinimized()) {
+    w->showMinimized();
+  } else {
+    if (w->windowState() & Qt::WindowMinimized) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    w->show();
+  }
+}
+
 void TForm1::ShowImageWindow() {
-  form2_->show();
+  ShowBesideMain(form2_.get());
   form2_->Image1->repaint();
   form2_->raise();
   form2_->activateWindow();
@@ -664,7 +676,12 @@ void TForm1::ShowImageWindow() {
 
 void TForm1::SetGraphPicture(const GraphPicture& picture) { form3_->SetPicture(picture); }
 
-void TForm1::SetGraphWindowVisible(bool visible) { form3_->setVisible(visible); }
+void TForm1::SetGraphWindowVisible(bool visible) {
+  if (visible)
+    ShowBesideMain(form3_.get());
+  else
+    form3_->hide();
+}
 
 QWidget* TForm1::TopLevel(Window w) {
   switch (w) {
@@ -735,7 +752,7 @@ void TForm1::FocusMain(FocusTarget focus) {
 
 void TForm1::SetSettingsWindowVisible(bool visible) {
   if (visible) {
-    form4_->show();
+    ShowBesideMain(form4_.get());
     form4_->raise();
     form4_->activateWindow();
   } else {

@@ -245,6 +245,9 @@ class TForm1 : public QMainWindow, public EditorView {
   void BuildMenus();
   void Connect();
   QWidget* TopLevel(Window w);
+  // Shows another top-level window minimised while the main window is, so a
+  // window hidden during a minimise takes the state when it is next shown.
+  void ShowBesideMain(QWidget* w);
   // Sets a window's outer size, whatever the frame the desktop draws.
   void SetOuterSize(QWidget* w, int width, int height);
 

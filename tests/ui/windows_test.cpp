@@ -432,6 +432,40 @@ TEST_F(UiTest, MinimiseCarriesTheOtherWindowsAndKeepsHiddenOnesHidden) {
   EXPECT_FALSE(f.Form4().isVisible());
 }
 
+// On X11 any state change of a hidden window that was shown before maps it
+// again, so a restore brought back a settings window the user had closed. A
+// hidden window is not touched; it takes the main window's state when shown.
+TEST_F(UiTest, MinimiseAndRestoreLeaveAWindowHiddenAfterUseAlone) {
+  WriteSettings(kKnownSettings);
+  TForm1& f = Start({Grey("g.bmp")});
+  f.SettingButton1->click();
+  ASSERT_TRUE(f.Form4().isVisible());
+  f.Form4().Button1->click();
+  ASSERT_FALSE(f.Form4().isVisible());
+
+  struct StateChangeCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::WindowStateChange) ++count;
+      return false;
+    }
+  } counter;
+  f.Form4().installEventFilter(&counter);
+  f.setWindowState(Qt::WindowMinimized);
+  f.setWindowState(Qt::WindowNoState);
+  EXPECT_EQ(counter.count, 0);
+  EXPECT_FALSE(f.Form4().isVisible());
+
+  // Shown while the main window is minimised, it comes up minimised too.
+  f.setWindowState(Qt::WindowMinimized);
+  f.SetSettingsWindowVisible(true);
+  EXPECT_TRUE(f.Form4().isVisible());
+  EXPECT_TRUE(f.Form4().windowState() & Qt::WindowMinimized);
+  f.setWindowState(Qt::WindowNoState);
+  EXPECT_FALSE(f.Form4().windowState() & Qt::WindowMinimized);
+  f.Form4().removeEventFilter(&counter);
+}
+
 TEST_F(UiTest, ImageWindowClosesOnlyWhenTheQuestionIsAnsweredYes) {
   WriteSettings(kKnownSettings);
   TForm1& f = Start({Grey("g.bmp")});
