@@ -282,8 +282,21 @@ std::string IniPlaceFrom(const char* localAppData, const char* xdgConfigHome, co
 }
 
 std::string IniPlaceFromEnvironment() {
-  return IniPlaceFrom(std::getenv("LOCALAPPDATA"), std::getenv("XDG_CONFIG_HOME"),
-                      std::getenv("HOME"));
+  const char* localAppData = std::getenv("LOCALAPPDATA");
+  const std::string place =
+      IniPlaceFrom(localAppData, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+  if (localAppData == nullptr || *localAppData == '\0') {
+    // The settings folder is created one level deep only, below a base that
+    // must exist. LOCALAPPDATA names a folder the system keeps; the fall-back
+    // base is missing on a fresh account, so it is created here (0700, as
+    // the XDG base-directory rules ask). A failure shows when the settings
+    // folder itself cannot be created.
+    const fs::path base = fs::path(WithoutTrailingSlash(place)).parent_path();
+    std::error_code ec;
+    if (!base.empty() && !fs::exists(base, ec) && fs::create_directories(base, ec))
+      fs::permissions(base, fs::perms::owner_all, fs::perm_options::replace, ec);
+  }
+  return place;
 }
 
 Settings ParseSettings(const std::string& text) {

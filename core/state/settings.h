@@ -53,7 +53,9 @@ extern const char* const kDefaultSettingsText;
 // $HOME/.config/Quillmoor/. The environment is read through the arguments
 // (nullptr = unset) so that callers and tests choose the source.
 std::string IniPlaceFrom(const char* localAppData, const char* xdgConfigHome, const char* home);
-// Same, from the process environment.
+// Same, from the process environment. Without LOCALAPPDATA the fall-back base
+// folder ($XDG_CONFIG_HOME or $HOME/.config) is created when it is missing, so
+// that the settings folder can be made below it.
 std::string IniPlaceFromEnvironment();
 
 // Text form, independent of any file.

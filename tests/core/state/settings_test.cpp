@@ -72,6 +72,32 @@ TEST(SettingsLocation, FollowsLocalAppDataThenXdgThenHome) {
   EXPECT_EQ(IniPlaceFrom(nullptr, nullptr, "/h/"), "/h/.config/Quillmoor/");
 }
 
+// A fresh account has no ~/.config yet; the first start must still create the
+// settings file instead of failing on the one-level folder rule.
+TEST(SettingsLocation, FallBackBaseIsCreatedWhenMissing) {
+  TempDir home;
+  struct Env {
+    std::string name;
+    std::optional<std::string> old;
+    explicit Env(const char* n) : name(n) {
+      if (const char* v = std::getenv(n)) old = v;
+    }
+    ~Env() {
+      if (old) ::setenv(name.c_str(), old->c_str(), 1);
+      else ::unsetenv(name.c_str());
+    }
+  } lad("LOCALAPPDATA"), xdg("XDG_CONFIG_HOME"), h("HOME");
+  ::unsetenv("LOCALAPPDATA");
+  ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", home.path().c_str(), 1);
+
+  const std::string place = IniPlaceFromEnvironment();
+  EXPECT_EQ(place, home.path() + "/.config/Quillmoor/");
+  const SettingsFile file(place);
+  EXPECT_NO_THROW(file.LoadAtStart([](const std::string&) {}));
+  EXPECT_TRUE(fs::exists(place + "TAV1.INI"));
+}
+
 TEST(SettingsFile, FirstRunCreatesFolderAndWritesDefaultTextExactly) {
   TempDir dir;
   const SettingsFile file(dir.Sub("Quillmoor/"));
