@@ -25,6 +25,8 @@ void TUpDown::resizeEvent(QResizeEvent*) {
 TSpinEdit::TSpinEdit(QWidget* parent) : QWidget(parent) {
   edit_ = new QLineEdit(this);
   arrows_ = new TUpDown(this);
+  // The arrows belong to the box: Tab goes from one box straight to the next.
+  arrows_->setFocusPolicy(Qt::NoFocus);
   setFocusProxy(edit_);
   connect(edit_, &QLineEdit::textEdited, this, &TSpinEdit::Changed);
   connect(arrows_, &TUpDown::Up, this, [this] { Step(1); });

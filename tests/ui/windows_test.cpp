@@ -682,6 +682,30 @@ TEST_F(UiTest, ShrinkDialogKeepsTheAspectAndReopensTheReducedPicture) {
   EXPECT_EQ(f.Form2().Image1->Picture().pixelColor(10, 10), QColor(3, 2, 1));
 }
 
+// The tab order is width, height, "縮小", "キャンセル": the arrows of a box are
+// part of the box, not a stop of their own.
+TEST_F(UiTest, TabInTheShrinkDialogGoesFromWidthToHeightToTheButtons) {
+  WriteSettings(kKnownSettings);
+  TForm1& f = Start({Grey("g.bmp")});
+  std::vector<QWidget*> stops;
+  seam_.onExec = [&](QDialog& d) {
+    auto* dlg = qobject_cast<TForm6*>(&d);
+    if (dlg == nullptr) return int(mrCancel);
+    dlg->show();
+    dlg->activateWindow();
+    QCoreApplication::processEvents();
+    dlg->SpinEdit1->Edit()->setFocus();
+    for (int i = 0; i < 3; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      stops.push_back(QApplication::focusWidget());
+    }
+    EXPECT_EQ(stops, (std::vector<QWidget*>{dlg->SpinEdit2->Edit(), dlg->Shrink1, dlg->Cancel1}));
+    return int(mrCancel);
+  };
+  f.ShrinkMenu1->trigger();
+  EXPECT_EQ(stops.size(), 3u);
+}
+
 TEST_F(UiTest, ShrinkDialogRefusesTooSmallSizes) {
   WriteSettings(kKnownSettings);
   TForm1& f = Start({Grey("g.bmp")});  // 4 x 3: any size is below 10 x 10
