@@ -72,26 +72,17 @@ void TForm2::SetClientSize(int width, int height) { resize(std::max(width, 1), s
 
 void TForm2::Recreate() {
   hide();
+  // A new native window, as for the first show: a hidden X11 window has no
+  // frame, so moving the old one put its client area, not its frame, at the
+  // start-up place, and that place then crept by the frame at every exit.
+  destroy(true, true);
   setWindowState(Qt::WindowNoState);
   Image1->SetPicture(QImage());
   Image1->resize(0, 0);
   setWindowTitle(QString());
   SetCrossHair(false);
   resize(447, 295);
-  if (hasStartPlace_) {
-    move(startPlace_);
-    placeOnShow_ = true;
-  }
-}
-
-void TForm2::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  // A hidden window's native geometry can outlive a move made while hidden;
-  // the new window appears at its start-up place.
-  if (placeOnShow_) {
-    placeOnShow_ = false;
-    move(startPlace_);
-  }
+  if (hasStartPlace_) move(startPlace_);
 }
 
 void TForm2::Image1MouseDown(Qt::MouseButton button, QPoint at) {

@@ -65,14 +65,12 @@ class TForm2 : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;  // FormKeyPress
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;  // WMDropFiles
-  void showEvent(QShowEvent* event) override;
 
  private:
   Editor* editor_ = nullptr;
   TForm2CloseDlg* closeDlg_ = nullptr;
   QPoint startPlace_;
   bool hasStartPlace_ = false;
-  bool placeOnShow_ = false;
   bool closingWithProgram_ = false;
 };
 
