@@ -722,6 +722,9 @@ void TForm1::SetWindowRect(Window w, const WindowRect& r) {
     form2_->SetStartPlace(QPoint(r.Left, r.Top));
     form2_->MarkStartPlaced();
   }
+  // Hidden after use, the window would come back with its client area at the
+  // place and its title bar above it, off the screen at (0, 0).
+  if (win != this) platform::DropNativeWindow(win);
   win->move(r.Left, r.Top);
   if (w == Window::Main && r.Width > 0 && r.Height > 0) SetOuterSize(win, r.Width, r.Height);
 }

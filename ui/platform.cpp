@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <QUrl>
+#include <QWidget>
 
 namespace tav1::platform {
 
@@ -14,6 +15,19 @@ QString ToQ(const std::string& utf8) {
 }
 
 std::string FromQ(const QString& text) { return text.toUtf8().toStdString(); }
+
+namespace {
+// QWidget::destroy is protected; a member pointer taken inside a subclass
+// reaches it for any widget.
+struct NativeWindowDropper : QWidget {
+  static void Drop(QWidget* w) { (w->*(&NativeWindowDropper::destroy))(true, true); }
+};
+}  // namespace
+
+void DropNativeWindow(QWidget* window) {
+  if (window == nullptr || window->isVisible() || !window->testAttribute(Qt::WA_WState_Created)) return;
+  NativeWindowDropper::Drop(window);
+}
 
 std::vector<std::string> DroppedPaths(const QMimeData* data) {
   std::vector<std::string> out;

@@ -10,6 +10,7 @@
 #include <QString>
 
 class QMimeData;
+class QWidget;
 
 namespace tav1::platform {
 
@@ -28,6 +29,12 @@ void OpenFolder(const std::string& folder);
 std::string TempDir();
 // The folder of the program file with a trailing separator.
 std::string ExeFolder();
+
+// Drops the native window of a hidden top-level window; the next show makes a
+// new one. Moving a hidden window that was shown before places its client area
+// on X11 (the desktop has taken its frame away), while a window never shown is
+// placed by its frame, which is what the stored places mean.
+void DropNativeWindow(QWidget* window);
 
 void Beep();
 bool LeftButtonDown();
