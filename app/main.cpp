@@ -10,6 +10,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   tav1::look::ApplyStyle(app);
+  tav1::look::InstallJapaneseToolkitTexts(app);
   QApplication::setApplicationName(QStringLiteral("Quill Moor"));
   // No display name: on X11 Qt appends it to every window title ("TAV1 — Quill
   // Moor"), and each window's caption is the program's own text.

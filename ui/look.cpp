@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
 #include <QProxyStyle>
 #include <QStyleFactory>
+#include <QTranslator>
 
 namespace tav1::look {
 namespace {
@@ -100,6 +102,14 @@ void DrawCurvedArrow(QPainter& p, bool left) {
 }
 
 }  // namespace
+
+void InstallJapaneseToolkitTexts(QApplication& app) {
+  auto* translator = new QTranslator(&app);
+  if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(translator);
+  else
+    delete translator;
+}
 
 void ApplyStyle(QApplication& app) {
   auto* style = new AquaLightSlateStyle;

@@ -17,6 +17,9 @@ inline const char* const kStyleName = "Aqua Light Slate";
 
 // Installs the style and its palette on the whole application.
 void ApplyStyle(QApplication& app);
+// Puts the toolkit's own texts (file dialogs, standard buttons) into Japanese
+// like the rest of the program, where Qt's Japanese translation is installed.
+void InstallJapaneseToolkitTexts(QApplication& app);
 
 // "Yu Gothic UI" where installed, else Noto Sans CJK JP.
 QFont UiFont(int pixelSize);
