@@ -278,7 +278,22 @@ void Editor::FormCreate() {
 void Editor::OpenCommandLine(const std::vector<std::string>& args) {
   Boundary([&] {
     if (args.size() != 1) return;
-    CheckFile1(args[0]);
+    // A picture handed over by a file manager or a shell is the user's own file:
+    // it names the save dialog's offer and folder as an open or a drop would, so
+    // saving does not start from an empty name in the working folder.
+    std::error_code ec;
+    const std::filesystem::path given(args[0]);
+    if (std::filesystem::is_regular_file(given, ec)) {
+      const std::string path = std::filesystem::absolute(given, ec).string();
+      EditorState& s = *s_;
+      s.names.KeepFName = names::ExtractFileName(path);
+      s.names.FileName_savedlg = s.names.KeepFName;
+      s.names.PathName_keep = names::ExtractFilePath(path);
+      s.names.PathName_bckup1.clear();
+      CheckFile1(path);
+    } else {
+      CheckFile1(args[0]);
+    }
     view_.SetMainCaption("TAV1");
   });
 }

@@ -219,4 +219,16 @@ TEST_F(EditorTest, UnwritableSettingsFileLetsTheUserChoose) {
 }
 
 }  // namespace
+TEST_F(EditorTest, PictureFromTheCommandLineNamesTheSaveOffer) {
+  const std::string path = Write24("harbour.bmp", 4, 3, [](int, int) { return TTriple{1, 2, 3}; });
+  ed->OpenCommandLine({path});
+  ASSERT_TRUE(S().img.ReadyFlag);
+  view.saveAnswers = {std::nullopt};  // cancel
+  ed->SaveButton1Click();
+  ASSERT_EQ(view.saveRequests.size(), 1u);
+  EXPECT_EQ(view.saveRequests[0].FileName, "harbour");
+  EXPECT_EQ(std::filesystem::path(view.saveRequests[0].InitialDir), std::filesystem::path(Pic("")));
+  EXPECT_EQ(view.imageCaption, "harbour.bmp ( 24 bit )");
+}
+
 }  // namespace tav1::test
