@@ -1,0 +1,160 @@
+// The fast rotation and shrink against straightforward copies of their earlier
+// implementations, kept here as references: every byte of the result (headers,
+// palette, pixels and row padding) must be the same.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "codecs/bmp_layout.h"
+#include "core/state/rotate.h"
+#include "core/state/shrink.h"
+#include "core/state/store_view.h"
+#include "store_fixture.h"
+
+namespace tav1 {
+namespace {
+
+// Pixels from a fixed-seed generator; an 8-bit picture gets a palette whose
+// entries differ in every channel.
+Store Noise(int w, int h, int bits, std::uint32_t seed) {
+  Store s = testing::Blank(w, h, bits);
+  std::uint32_t v = seed;
+  auto next = [&v] {
+    v = v * 1664525u + 1013904223u;
+    return static_cast<std::uint8_t>(v >> 24);
+  };
+  if (bits == 8)
+    for (int i = 0; i < 256; ++i)
+      for (int c = 0; c < 4; ++c) s[bmp::kPaletteOffset + 4 * i + c] = next();
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint8_t* p = testing::Px(s, x, y);
+      for (int c = 0; c < bits / 8; ++c) p[c] = next();
+    }
+  return s;
+}
+
+// ---- rotation: the pixel rule, one pixel at a time ----
+
+Store ReferenceRotate(const Store& src, Turn turn) {
+  const StoreView sv = ViewStore(src);
+  Store dst = bmp::MakeImage(sv.height, sv.width, sv.bits);
+  if (sv.bits == 8)
+    std::memcpy(dst.data() + bmp::kPaletteOffset, src.data() + bmp::kPaletteOffset, bmp::kPaletteBytes);
+  const int bpp = sv.bits / 8;
+  for (int y = 0; y < sv.width; ++y)
+    for (int x = 0; x < sv.height; ++x) {
+      const int sx = turn == Turn::Clockwise ? y : sv.width - 1 - y;
+      const int sy = turn == Turn::Clockwise ? sv.height - 1 - x : x;
+      std::memcpy(testing::Px(dst, x, y), testing::Px(src, sx, sy), static_cast<std::size_t>(bpp));
+    }
+  return dst;
+}
+
+TEST(ReferenceCopy, RotationMatchesThePixelRuleByteForByte) {
+  struct Size {
+    int w, h;
+  };
+  // Odd sizes, single rows and columns, and sizes past the tiles and row blocks.
+  const Size sizes[] = {{1, 1}, {1, 7}, {7, 1}, {2, 3}, {33, 65}, {65, 33}, {257, 129}, {130, 301}};
+  std::uint32_t seed = 1;
+  for (const Size& sz : sizes)
+    for (const int bits : {24, 8})
+      for (const Turn turn : {Turn::Clockwise, Turn::CounterClockwise}) {
+        const Store src = Noise(sz.w, sz.h, bits, seed++);
+        int pumps = 0;
+        const Store got = RotateQuarter(src, turn, [&pumps] { ++pumps; });
+        EXPECT_EQ(got, ReferenceRotate(src, turn))
+            << sz.w << "x" << sz.h << " " << bits << " bit, turn " << static_cast<int>(turn);
+        EXPECT_EQ(pumps, sz.w);
+      }
+}
+
+// ---- shrink: the earlier implementation, single-threaded ----
+
+namespace ref {
+
+constexpr long double kEpsilon = 0.000001L;
+
+struct Cell {
+  int index;
+  double weight;
+};
+
+std::vector<Cell> Span(int t, double k) {
+  const double x0 = static_cast<double>(static_cast<long double>(t) * k);
+  const double x1 = static_cast<double>(static_cast<long double>(t + 1) * k - kEpsilon);
+  std::vector<Cell> cells;
+  const int first = static_cast<int>(std::floor(x0));
+  const int last = static_cast<int>(std::floor(x1));
+  for (int i = first; i <= last; ++i) {
+    const double hi = std::min(static_cast<double>(i + 1), x1);
+    const double lo = std::max(static_cast<double>(i), x0);
+    cells.push_back({i, hi - lo});
+  }
+  return cells;
+}
+
+std::uint8_t RoundChannel(double sum, float a) {
+  const long double q = static_cast<long double>(sum) / static_cast<long double>(a);
+  if (!(q > 0.0L)) return 0;
+  if (q >= 255.0L) return 255;
+  return static_cast<std::uint8_t>(std::nearbyintl(q));
+}
+
+Store Shrink(const Store& src, int w, int h) {
+  const StoreView sv = ViewStore(src);
+  const float a = static_cast<float>(
+      static_cast<long double>(static_cast<std::int64_t>(sv.width) * sv.height) / w / h);
+  const double kx = static_cast<double>(static_cast<long double>(sv.width) / w);
+  const double ky = static_cast<double>(static_cast<long double>(sv.height) / h);
+  Store dst = bmp::MakeImage(w, h, 24);
+  const std::uint8_t* palette = src.data() + bmp::kPaletteOffset;
+  for (int y = 0; y < h; ++y) {
+    const std::vector<Cell> rs = Span(y, ky);
+    for (int x = 0; x < w; ++x) {
+      const std::vector<Cell> cs = Span(x, kx);
+      double sb = 0, sg = 0, sr = 0;
+      for (const Cell& r : rs)
+        for (const Cell& c : cs) {
+          const std::uint8_t* p = testing::Px(src, c.index, r.index);
+          if (sv.bits == 8) p = palette + 4 * static_cast<std::size_t>(*p);
+          const long double wt = static_cast<long double>(c.weight) * r.weight;
+          sb = static_cast<double>(sb + wt * p[0]);
+          sg = static_cast<double>(sg + wt * p[1]);
+          sr = static_cast<double>(sr + wt * p[2]);
+        }
+      std::uint8_t* out = testing::Px(dst, x, y);
+      out[0] = RoundChannel(sb, a);
+      out[1] = RoundChannel(sg, a);
+      out[2] = RoundChannel(sr, a);
+    }
+  }
+  return dst;
+}
+
+}  // namespace ref
+
+TEST(ReferenceCopy, ShrinkMatchesTheEarlierArithmeticByteForByte) {
+  struct Case {
+    int sw, sh, bits, w, h;
+  };
+  const Case cases[] = {
+      {37, 23, 24, 11, 10},   {37, 23, 8, 11, 10},   {100, 50, 24, 33, 17}, {100, 50, 8, 33, 17},
+      {20, 20, 24, 20, 20},   {41, 13, 24, 40, 13},  {7, 9, 8, 1, 1},       {640, 480, 24, 213, 160},
+      {640, 480, 8, 213, 160}, {513, 257, 24, 10, 256},
+  };
+  std::uint32_t seed = 99;
+  for (const Case& c : cases) {
+    const Store src = Noise(c.sw, c.sh, c.bits, seed++);
+    EXPECT_EQ(Shrink(src, c.w, c.h), ref::Shrink(src, c.w, c.h))
+        << c.sw << "x" << c.sh << " " << c.bits << " bit -> " << c.w << "x" << c.h;
+  }
+}
+
+}  // namespace
+}  // namespace tav1
