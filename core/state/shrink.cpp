@@ -1,8 +1,11 @@
 #include "core/state/shrink.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "codecs/bmp_layout.h"
@@ -17,33 +20,38 @@ namespace {
 
 constexpr long double kEpsilon = 0.000001L;
 
-// One source cell of a span and its overlap with the span.
-struct Cell {
-  int index;
-  double weight;  // stored to double, as the sums take it
+// The spans of all target cells along one axis, flat: target cell t covers
+// source cells first[t] .. first[t] + count[t] - 1, whose overlap lengths are
+// weight[offset[t]] onwards. Built once per call: every target row shares the
+// column spans, and each target row uses its own row span for all its pixels.
+struct Spans {
+  std::vector<int> first, count, offset;
+  std::vector<double> weight;  // stored to double, as the sums take it
 };
 
 // The cells covered by target cell t of a reduction with factor k:
 // [t * k, (t + 1) * k - eps], each weighted by its overlap length.
-std::vector<Cell> Span(int t, double k) {
-  // x0 and x1 are computed in extended precision and stored to double.
-  const double x0 = static_cast<double>(static_cast<long double>(t) * k);
-  const double x1 = static_cast<double>(static_cast<long double>(t + 1) * k - kEpsilon);
-  std::vector<Cell> cells;
-  const int first = static_cast<int>(std::floor(x0));
-  const int last = static_cast<int>(std::floor(x1));
-  for (int i = first; i <= last; ++i) {
-    const double hi = std::min(static_cast<double>(i + 1), x1);
-    const double lo = std::max(static_cast<double>(i), x0);
-    cells.push_back({i, hi - lo});  // stored to double
+Spans MakeSpans(int cells, double k) {
+  Spans s;
+  s.first.resize(static_cast<std::size_t>(cells));
+  s.count.resize(static_cast<std::size_t>(cells));
+  s.offset.resize(static_cast<std::size_t>(cells));
+  for (int t = 0; t < cells; ++t) {
+    // x0 and x1 are computed in extended precision and stored to double.
+    const double x0 = static_cast<double>(static_cast<long double>(t) * k);
+    const double x1 = static_cast<double>(static_cast<long double>(t + 1) * k - kEpsilon);
+    const int first = static_cast<int>(std::floor(x0));
+    const int last = static_cast<int>(std::floor(x1));
+    s.first[static_cast<std::size_t>(t)] = first;
+    s.count[static_cast<std::size_t>(t)] = last - first + 1;
+    s.offset[static_cast<std::size_t>(t)] = static_cast<int>(s.weight.size());
+    for (int i = first; i <= last; ++i) {
+      const double hi = std::min(static_cast<double>(i + 1), x1);
+      const double lo = std::max(static_cast<double>(i), x0);
+      s.weight.push_back(hi - lo);  // stored to double
+    }
   }
-  return cells;
-}
-
-std::vector<std::vector<Cell>> Spans(int count, double k) {
-  std::vector<std::vector<Cell>> spans(static_cast<std::size_t>(count));
-  for (int t = 0; t < count; ++t) spans[static_cast<std::size_t>(t)] = Span(t, k);
-  return spans;
+  return s;
 }
 
 // Round half to even for 0 <= q < 2^62; q - n is exact, so the tie test is too.
@@ -65,40 +73,105 @@ std::uint8_t RoundChannel(double sum, float a) {
   return static_cast<std::uint8_t>(RoundHalfEvenNonNegative(q));
 }
 
-template <int Bits>
-void Reduce(const Store& src, const StoreView& sv, Store& dst, const StoreView& dv,
-            const std::vector<std::vector<Cell>>& cols, const std::vector<std::vector<Cell>>& rows,
-            float a, int yBegin, int yEnd) {
-  const std::uint8_t* palette = src.data() + bmp::kPaletteOffset;
-  std::vector<const std::uint8_t*> srcRow(static_cast<std::size_t>(sv.height));
-  for (int y = 0; y < sv.height; ++y) srcRow[static_cast<std::size_t>(y)] = src.data() + sv.RowTop(y);
-
-  for (int y = yBegin; y < yEnd; ++y) {
-    std::uint8_t* out = dst.data() + dv.RowTop(y);
-    const std::vector<Cell>& rs = rows[static_cast<std::size_t>(y)];
-    for (int x = 0; x < dv.width; ++x) {
-      const std::vector<Cell>& cs = cols[static_cast<std::size_t>(x)];
-      double sb = 0, sg = 0, sr = 0;
-      for (const Cell& r : rs) {
-        const std::uint8_t* row = srcRow[static_cast<std::size_t>(r.index)];
-        for (const Cell& c : cs) {
-          const std::uint8_t* p;
-          if constexpr (Bits == 8) {
-            p = palette + 4 * static_cast<std::size_t>(row[c.index]);
-          } else {
-            p = row + 3 * static_cast<std::size_t>(c.index);
-          }
-          // Weight product and addition in extended precision, each sum stored to double.
-          const long double w = static_cast<long double>(c.weight) * r.weight;
-          sb = static_cast<double>(sb + w * p[0]);
-          sg = static_cast<double>(sg + w * p[1]);
-          sr = static_cast<double>(sr + w * p[2]);
+// RoundChannel(sum, a) for one a, by table: the quotient and its rounding are
+// non-decreasing in sum (a correctly rounded division is monotonic), so the
+// channel is the number of n in 1..255 whose threshold, the least double sum
+// with RoundChannel(sum, a) >= n, is at most sum. The thresholds are found
+// with RoundChannel itself, so the table gives exactly its results while
+// saving a long-double division and a conversion per channel.
+class ChannelRounder {
+ public:
+  explicit ChannelRounder(float a) {
+    // Non-negative doubles are ordered like their bit patterns.
+    const std::uint64_t inf = std::bit_cast<std::uint64_t>(std::numeric_limits<double>::infinity());
+    for (int n = 1; n <= 255; ++n) {
+      std::uint64_t lo = 0, hi = inf;  // RoundChannel(lo) < n <= RoundChannel(hi)
+      while (hi - lo > 1) {
+        const std::uint64_t mid = lo + (hi - lo) / 2;
+        if (RoundChannel(std::bit_cast<double>(mid), a) >= n) {
+          hi = mid;
+        } else {
+          lo = mid;
         }
       }
-      out[3 * static_cast<std::size_t>(x) + 0] = RoundChannel(sb, a);
-      out[3 * static_cast<std::size_t>(x) + 1] = RoundChannel(sg, a);
-      out[3 * static_cast<std::size_t>(x) + 2] = RoundChannel(sr, a);
+      threshold_[n] = std::bit_cast<double>(hi);
     }
+    threshold_[0] = -std::numeric_limits<double>::infinity();
+    threshold_[256] = std::numeric_limits<double>::infinity();
+    // An estimate only; the steps below make the result exact.
+    scale_ = 1.0 / static_cast<double>(a);
+  }
+
+  // sum >= 0 (the sums of non-negative products).
+  std::uint8_t operator()(double sum) const {
+    const double e = sum * scale_;
+    int n = e < 0.0 ? 0 : e > 255.0 ? 255 : static_cast<int>(e);
+    while (sum >= threshold_[n + 1]) ++n;
+    while (sum < threshold_[n]) --n;
+    return static_cast<std::uint8_t>(n);
+  }
+
+ private:
+  double threshold_[257];
+  double scale_;
+};
+
+// Byte values as doubles: a double widens to long double exactly, so
+// wt * kByteValue[v] is the same product as wt * v, without converting v
+// through memory on every use.
+constexpr auto kByteValue = [] {
+  std::array<double, 256> t{};
+  for (int i = 0; i < 256; ++i) t[static_cast<std::size_t>(i)] = i;
+  return t;
+}();
+
+// Fills target rows [yBegin, yEnd). Each target pixel's sums take its cells
+// row by row and, within a source row, left to right, exactly as a pixel-by-
+// pixel loop would; only the loops are interchanged so that one source row
+// feeds the whole target row before the next one (the sums of neighbouring
+// pixels are independent, so their long-double chains overlap).
+template <int Bits>
+void Reduce(const std::uint8_t* const* srcRow, const std::uint8_t* palette, std::uint8_t* const* dstRow,
+            int w, const Spans& cols, const Spans& rows, const ChannelRounder& round, int yBegin, int yEnd) {
+  std::vector<double> sums(3 * static_cast<std::size_t>(w));
+  const int* colFirst = cols.first.data();
+  const int* colCount = cols.count.data();
+  const int* colOffset = cols.offset.data();
+  const double* colWeight = cols.weight.data();
+  for (int y = yBegin; y < yEnd; ++y) {
+    std::fill(sums.begin(), sums.end(), 0.0);
+    double* sum = sums.data();
+    const std::size_t ry = static_cast<std::size_t>(y);
+    const int r0 = rows.first[ry], rn = rows.count[ry];
+    const double* rowWeight = rows.weight.data() + rows.offset[ry];
+    for (int ri = 0; ri < rn; ++ri) {
+      const std::uint8_t* row = srcRow[r0 + ri];
+      const double rw = rowWeight[ri];
+      for (int x = 0; x < w; ++x) {
+        const std::uint8_t* px = row + (Bits == 8 ? 1 : 3) * static_cast<std::size_t>(colFirst[x]);
+        const double* cw = colWeight + colOffset[x];
+        const int n = colCount[x];
+        double sb = sum[3 * x + 0], sg = sum[3 * x + 1], sr = sum[3 * x + 2];
+        for (int j = 0; j < n; ++j) {
+          const std::uint8_t* p;
+          if constexpr (Bits == 8) {
+            p = palette + 4 * static_cast<std::size_t>(px[j]);
+          } else {
+            p = px + 3 * j;
+          }
+          // Weight product and addition in extended precision, each sum stored to double.
+          const long double wt = static_cast<long double>(cw[j]) * rw;
+          sb = static_cast<double>(sb + wt * kByteValue[p[0]]);
+          sg = static_cast<double>(sg + wt * kByteValue[p[1]]);
+          sr = static_cast<double>(sr + wt * kByteValue[p[2]]);
+        }
+        sum[3 * x + 0] = sb;
+        sum[3 * x + 1] = sg;
+        sum[3 * x + 2] = sr;
+      }
+    }
+    std::uint8_t* out = dstRow[y];
+    for (std::size_t i = 0; i < 3 * static_cast<std::size_t>(w); ++i) out[i] = round(sum[i]);
   }
 }
 
@@ -127,16 +200,24 @@ Store Shrink(const Store& src, int w, int h) {
 
   Store dst = bmp::MakeImage(w, h, 24);
   const StoreView dv = ViewStore(dst);
-  const auto cols = Spans(w, kx);
-  const auto rows = Spans(h, ky);
-  // Target rows are independent: bands of them on two threads (fast_rows.h).
+  const Spans cols = MakeSpans(w, kx);
+  const Spans rows = MakeSpans(h, ky);
+  // Row starts by display row, built once so each access is direct.
+  std::vector<const std::uint8_t*> srcRow(static_cast<std::size_t>(sv.height));
+  for (int y = 0; y < sv.height; ++y) srcRow[static_cast<std::size_t>(y)] = src.data() + sv.RowTop(y);
+  std::vector<std::uint8_t*> dstRow(static_cast<std::size_t>(h));
+  for (int y = 0; y < h; ++y) dstRow[static_cast<std::size_t>(y)] = dst.data() + dv.RowTop(y);
+  const std::uint8_t* palette = src.data() + bmp::kPaletteOffset;
+  const ChannelRounder round(a);
+  // Target rows are independent: bands of them on two threads (fast_rows.h),
+  // small enough that a thread scheduled late holds the other up little.
   fast::RunInRounds(
-      h, std::max(1, h / 8),
+      h, std::max(1, h / 64),
       [&](int y0, int y1) {
         if (sv.bits == 8) {
-          Reduce<8>(src, sv, dst, dv, cols, rows, a, y0, y1);
+          Reduce<8>(srcRow.data(), palette, dstRow.data(), w, cols, rows, round, y0, y1);
         } else {
-          Reduce<24>(src, sv, dst, dv, cols, rows, a, y0, y1);
+          Reduce<24>(srcRow.data(), palette, dstRow.data(), w, cols, rows, round, y0, y1);
         }
       },
       [](int) { return true; });
