@@ -19,8 +19,9 @@ enum class Turn {
 };
 
 // Turns src (w x h, 8 or 24 bits). pumpRow, when set, runs once per target row
-// (the caller lets window events run there); rows are filled in blocks of 16
-// and a block's pumps run just before it. The target is private to this call
+// (the caller lets window events run there), on the calling thread: rows are
+// filled in rounds of four blocks of 64 on two threads, and a round's pumps run
+// after it with no block running. The target is private to this call
 // until it returns, so an event cannot observe it half-written.
 // Throws StateError when src is not a valid 8- or 24-bit fixed-layout store.
 Store RotateQuarter(const Store& src, Turn turn, const std::function<void()>& pumpRow = {});
@@ -31,6 +32,10 @@ Store RotateQuarter(const Store& src, Turn turn, const std::function<void()>& pu
 // srcW, srcH: source size; bytesPerPixel: 1 or 3.
 void RotateTargetRows(const std::uint8_t* const* srcRowTop, std::uint8_t* const* dstRowTop,
                       int srcW, int srcH, int bytesPerPixel, Turn turn, int yBegin, int yEnd);
+
+// bmp::MakeImage(width, height, bits), byte for byte, for a store that is about
+// to be filled whole: a large one is asked to be backed by huge pages.
+Store MakeLargeImage(int width, int height, int bits);
 
 // keepFName with its extension replaced: "photo.jpg" -> "photo" + suffix; a name
 // without extension gets the suffix appended ("" -> suffix).

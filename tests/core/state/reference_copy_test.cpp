@@ -59,8 +59,10 @@ TEST(ReferenceCopy, RotationMatchesThePixelRuleByteForByte) {
   struct Size {
     int w, h;
   };
-  // Odd sizes, single rows and columns, and sizes past the tiles and row blocks.
-  const Size sizes[] = {{1, 1}, {1, 7}, {7, 1}, {2, 3}, {33, 65}, {65, 33}, {257, 129}, {130, 301}};
+  // Odd sizes, single rows and columns, sizes past the tiles and row blocks,
+  // and one whose 24-bit target is large enough to be asked for huge pages.
+  const Size sizes[] = {{1, 1},    {1, 7},     {7, 1},     {2, 3},      {33, 65},
+                        {65, 33},  {257, 129}, {130, 301}, {1201, 1203}};
   std::uint32_t seed = 1;
   for (const Size& sz : sizes)
     for (const int bits : {24, 8})
