@@ -223,7 +223,7 @@ void EmitPng(const Picture& p, const std::vector<std::uint8_t>& bmp, std::vector
 }
 
 template <typename SinkFn>
-void Encode(const std::vector<std::uint8_t>& bmp, const PngProgress& progress, int threads, int stripRows,
+void Encode(const std::vector<std::uint8_t>& bmp, const PngStripProgress& progress, int threads, int stripRows,
             SinkFn&& sink) {
   const bmp::HeaderView h = CheckFixedImage(bmp);
   Picture p;
@@ -249,15 +249,13 @@ void Encode(const std::vector<std::uint8_t>& bmp, const PngProgress& progress, i
   threads = std::clamp(threads, 1, static_cast<int>(strips.size()));
 
   std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> done{0};
   const std::size_t count = strips.size();
   auto work = [&](bool caller) {
-    int sinceProgress = 0;
     for (std::size_t i; (i = next.fetch_add(1)) < count;) {
       DeflateStrip(p, strips[i], i + 1 == count);
-      if (caller && progress && ++sinceProgress * 8 >= static_cast<int>(count)) {
-        sinceProgress = 0;
-        progress();
-      }
+      const std::size_t finished = done.fetch_add(1) + 1;
+      if (caller && progress) progress(static_cast<double>(finished) / static_cast<double>(count));
     }
   };
   std::vector<std::thread> pool;
@@ -276,14 +274,14 @@ void Encode(const std::vector<std::uint8_t>& bmp, const PngProgress& progress, i
 }  // namespace
 
 std::vector<std::uint8_t> EncodePngParallel(const std::vector<std::uint8_t>& bmp,
-                                            const PngProgress& progress, int threads, int stripRows) {
+                                            const PngStripProgress& progress, int threads, int stripRows) {
   std::vector<std::uint8_t> out;
   Encode(bmp, progress, threads, stripRows, [&](const std::uint8_t* d, std::size_t n) { out.insert(out.end(), d, d + n); });
   return out;
 }
 
 void WritePngParallel(const std::string& path, const std::vector<std::uint8_t>& bmp,
-                      const PngProgress& progress, int threads) {
+                      const PngStripProgress& progress, int threads) {
   AtomicFileWriter out(path);
   Encode(bmp, progress, threads, 0, [&](const std::uint8_t* d, std::size_t n) { out.Write(d, n); });
   out.Commit();

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,17 +20,20 @@
 
 namespace tav1 {
 
+// Called on the calling thread after each strip it has deflated, with the share
+// of all strips done so far (0..1); a caller lets window events run there.
+using PngStripProgress = std::function<void(double fractionDone)>;
+
 // The PNG file bytes of a fixed-layout store (8 or 24 bits). threads <= 0
-// means one per core (at most two). progress runs on the calling thread a few
-// times while strips are deflated. stripRows <= 0 picks strips of about 4 MB.
+// means one per core (at most two). stripRows <= 0 picks strips of about 4 MB.
 // The bytes do not depend on the number of threads. Throws CodecError for an
 // invalid store.
 std::vector<std::uint8_t> EncodePngParallel(const std::vector<std::uint8_t>& bmp,
-                                            const PngProgress& progress = {}, int threads = 0,
+                                            const PngStripProgress& progress = {}, int threads = 0,
                                             int stripRows = 0);
 
 // Encodes as above and writes the file atomically (as WritePng does).
 void WritePngParallel(const std::string& path, const std::vector<std::uint8_t>& bmp,
-                      const PngProgress& progress = {}, int threads = 0);
+                      const PngStripProgress& progress = {}, int threads = 0);
 
 }  // namespace tav1

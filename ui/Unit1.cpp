@@ -1,5 +1,7 @@
 #include "ui/Unit1.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -13,6 +15,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProgressBar>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
@@ -303,6 +306,11 @@ void TForm1::BuildControls() {
   Panel2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   Panel2->setGeometry(0, 348, 250, 22);
   Panel2->setFocusPolicy(Qt::NoFocus);
+  SaveProgress_ = new QProgressBar(client_);
+  SaveProgress_->setRange(0, 100);
+  SaveProgress_->setTextVisible(false);
+  SaveProgress_->setFocusPolicy(Qt::NoFocus);
+  SaveProgress_->hide();
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(2000);
@@ -550,6 +558,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
   const int w = client_->width();
   Panel1->setGeometry(0, 0, w, 25);
   Panel2->setGeometry(0, std::max(client_->height() - 22, 0), w, 22);
+  SaveProgress_->setGeometry(std::max(w - 92, 0), Panel2->y() + 4, 88, 14);
 }
 
 // ----- EditorView -----
@@ -879,6 +888,17 @@ bool TForm1::ClipboardPutBitmap(const Store& bmp) {
 void TForm1::OpenFolder(const std::string& path) { platform::OpenFolder(path); }
 
 std::string TForm1::ExeFolder() { return platform::ExeFolder(); }
+
+void TForm1::ShowProgress(int percent) {
+  if (percent < 0) {
+    SaveProgress_->hide();
+    return;
+  }
+  SaveProgress_->setValue(std::clamp(percent, 0, 100));
+  SaveProgress_->raise();
+  SaveProgress_->show();
+  SaveProgress_->repaint();
+}
 
 // The equation lines of the graph write numbers with the user's decimal separator.
 std::string TForm1::DecimalSeparator() { return QLocale().decimalPoint().toStdString(); }

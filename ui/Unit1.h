@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
@@ -104,6 +105,7 @@ class TForm1 : public QMainWindow, public EditorView {
   QCheckBox* ByKidoCB1;
   QCheckBox* BySatuCB1;
   QLabel* Panel2;
+  QProgressBar* SaveProgress_;  // beside the status line during a long write
   QTimer* Timer1;
 
   QMenu* File1;
@@ -190,6 +192,7 @@ class TForm1 : public QMainWindow, public EditorView {
   void OpenFolder(const std::string& path) override;
   std::string ExeFolder() override;
   std::string DecimalSeparator() override;
+  void ShowProgress(int percent) override;
 
  public slots:
   void OpenButton1Click();

@@ -1405,6 +1405,7 @@ void Editor::SavePngPath() {
   pngSaving_ = true;
   UpdateEnabled();
   auto finish = [&] {
+    view_.ShowProgress(-1);
     view_.SetStatus(kBlank10, true);
     view_.SetMainCaption("TAV1");
     pngSaving_ = false;
@@ -1413,7 +1414,12 @@ void Editor::SavePngPath() {
   try {
     BusyScope busy(s);
     Pump();
-    WritePngParallel(s.SaveFileName1, s.img.MemStBmp2, [&] { Pump(); });  // strips on two threads
+    view_.ShowProgress(0);
+    // Strips on two threads; after each strip of the calling thread the windows repaint.
+    WritePngParallel(s.SaveFileName1, s.img.MemStBmp2, [&](double done) {
+      view_.ShowProgress(static_cast<int>(done * 100.0));
+      Pump();
+    });
   } catch (...) {
     finish();
     throw;

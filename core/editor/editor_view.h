@@ -204,6 +204,9 @@ class EditorView : public OpenPort {
   virtual std::string ExeFolder() = 0;
   // The user's locale decimal separator, for the graph's equation lines.
   virtual std::string DecimalSeparator() { return "."; }
+  // Progress of a long write, 0..100, shown beside the status line without
+  // touching its text; -1 hides it.
+  virtual void ShowProgress(int /*percent*/) {}
 };
 
 }  // namespace tav1

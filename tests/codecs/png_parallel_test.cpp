@@ -95,7 +95,7 @@ TEST(PngParallel, SameBytesOnOneOrTwoThreadsAndAtMostOnePercentAboveThePlainWrit
   const std::string fastPath = std::string(dir) + "/fast.png";
   WritePng(plainPath, pic);
   int progress = 0;
-  WritePngParallel(fastPath, pic, [&] { ++progress; });
+  WritePngParallel(fastPath, pic, [&](double) { ++progress; });
   const std::size_t plain = ReadFileBytes(plainPath).size();
   const std::vector<std::uint8_t> fast = ReadFileBytes(fastPath);
   EXPECT_LE(static_cast<double>(fast.size()), 1.01 * static_cast<double>(plain)) << fast.size() << " vs " << plain;

@@ -31,6 +31,7 @@ class FakeView : public EditorView {
   Store picture;
   bool imageVisible = false, graphVisible = false, settingsVisible = false;
   GraphPicture graph;
+  std::vector<int> progress;  // every ShowProgress value
   std::map<Window, WindowRect> rects;
   bool timerRunning = false;
   int timerStarts = 0;
@@ -103,6 +104,7 @@ class FakeView : public EditorView {
   void SetImageScrollRange(int, int) override {}
   void ShowImageWindow() override { imageVisible = true; }
   void SetGraphPicture(const GraphPicture& g) override { graph = g; }
+  void ShowProgress(int percent) override { progress.push_back(percent); }
   void SetGraphWindowVisible(bool v) override { graphVisible = v; }
   bool IsWindowVisible(Window w) override {
     switch (w) {

@@ -1,5 +1,6 @@
 // The save loop, the save dialog's type change, and shutdown through the real
 // Editor.
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -154,6 +155,23 @@ TEST_F(EditorTest, FailedPngWriteReportsAndLeavesWindowsEnabled) {
   EXPECT_TRUE(view.enabled.at(EnableTarget::MainWindow));
   EXPECT_TRUE(view.enabled.at(EnableTarget::Panel1));
   EXPECT_TRUE(view.enabled.at(EnableTarget::ImageWindow));
+  EXPECT_EQ(view.LastStatus(), std::string(10, ' '));
+  ASSERT_FALSE(view.progress.empty());
+  EXPECT_EQ(view.progress.back(), -1);  // the progress bar is gone after a failure too
+}
+
+TEST_F(EditorTest, PngSaveShowsItsProgressBesideTheStatusLine) {
+  OpenSample();
+  view.saveAnswers = {Answer{{Pic("out.png"), 5}}};
+  view.statuses.clear();
+  ed->SaveButton1Click();
+  ASSERT_GE(view.progress.size(), 3u);
+  EXPECT_EQ(view.progress.front(), 0);
+  EXPECT_EQ(view.progress[view.progress.size() - 2], 100);
+  EXPECT_EQ(view.progress.back(), -1);
+  EXPECT_TRUE(std::is_sorted(view.progress.begin(), view.progress.end() - 1));
+  // The status texts stay those of a PNG save.
+  EXPECT_EQ(view.statuses.front(), "PNG 保存中...");
   EXPECT_EQ(view.LastStatus(), std::string(10, ' '));
 }
 
