@@ -104,7 +104,8 @@ class ChannelRounder {
 
   // sum >= 0 (the sums of non-negative products).
   std::uint8_t operator()(double sum) const {
-    const double e = sum * scale_;
+    // Nearest to sum / a, so the steps are mostly not taken.
+    const double e = sum * scale_ + 0.5;
     int n = e < 0.0 ? 0 : e > 255.0 ? 255 : static_cast<int>(e);
     while (sum >= threshold_[n + 1]) ++n;
     while (sum < threshold_[n]) --n;
@@ -151,7 +152,9 @@ void Reduce(const std::uint8_t* const* srcRow, const std::uint8_t* palette, std:
         const std::uint8_t* px = row + (Bits == 8 ? 1 : 3) * static_cast<std::size_t>(colFirst[x]);
         const double* cw = colWeight + colOffset[x];
         const int n = colCount[x];
-        double sb = sum[3 * x + 0], sg = sum[3 * x + 1], sr = sum[3 * x + 2];
+        // The sums stay in the row's array: each step stores to double there,
+        // and the next step reads that double back.
+        double* sx = sum + 3 * static_cast<std::size_t>(x);
         for (int j = 0; j < n; ++j) {
           const std::uint8_t* p;
           if constexpr (Bits == 8) {
@@ -161,13 +164,10 @@ void Reduce(const std::uint8_t* const* srcRow, const std::uint8_t* palette, std:
           }
           // Weight product and addition in extended precision, each sum stored to double.
           const long double wt = static_cast<long double>(cw[j]) * rw;
-          sb = static_cast<double>(sb + wt * kByteValue[p[0]]);
-          sg = static_cast<double>(sg + wt * kByteValue[p[1]]);
-          sr = static_cast<double>(sr + wt * kByteValue[p[2]]);
+          sx[0] = static_cast<double>(sx[0] + wt * kByteValue[p[0]]);
+          sx[1] = static_cast<double>(sx[1] + wt * kByteValue[p[1]]);
+          sx[2] = static_cast<double>(sx[2] + wt * kByteValue[p[2]]);
         }
-        sum[3 * x + 0] = sb;
-        sum[3 * x + 1] = sg;
-        sum[3 * x + 2] = sr;
       }
     }
     std::uint8_t* out = dstRow[y];
@@ -198,7 +198,7 @@ Store Shrink(const Store& src, int w, int h) {
   const double kx = static_cast<double>(static_cast<long double>(sv.width) / w);
   const double ky = static_cast<double>(static_cast<long double>(sv.height) / h);
 
-  Store dst = bmp::MakeImage(w, h, 24);
+  Store dst = MakeLargeImage(w, h, 24);
   const StoreView dv = ViewStore(dst);
   const Spans cols = MakeSpans(w, kx);
   const Spans rows = MakeSpans(h, ky);
