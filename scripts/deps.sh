@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs, when any is missing.
 set -euo pipefail
-pkgs=(build-essential cmake g++ pkg-config qt6-base-dev libgl-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
+pkgs=(build-essential cmake g++ pkg-config qt6-base-dev qt6-translations-l10n libgl-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
       libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk xvfb xauth imagemagick)
 pkgs+=("$@")
 missing=()
