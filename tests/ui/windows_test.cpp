@@ -576,6 +576,41 @@ TEST_F(UiTest, ClipboardPasteOpensAndCopyPutsTheShownPicture) {
   EXPECT_EQ(copied.pixelColor(0, 0), QColor(10, 20, 30));
 }
 
+TEST_F(UiTest, An8BitPictureCopiedAndPastedBackIs24BitWithTheSameColours) {
+  WriteSettings(kKnownSettings);
+  // 5 x 3 palette picture (stride 8, so row padding matters), palette not the grey ramp.
+  Store s = bmp::MakeImage(5, 3, 8);
+  for (int i = 0; i < 256; ++i) {
+    s[54 + 4 * i] = static_cast<std::uint8_t>(i);                // blue
+    s[54 + 4 * i + 1] = static_cast<std::uint8_t>(255 - i);      // green
+    s[54 + 4 * i + 2] = static_cast<std::uint8_t>((i * 7) & 255);  // red
+  }
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) s[1078 + static_cast<std::size_t>(y) * 8 + x] = static_cast<std::uint8_t>(40 * y + 9 * x);
+  const std::string path = dir_.filePath(QStringLiteral("palette.bmp")).toStdString();
+  WriteBmp(path, s);
+  TForm1& f = Start({path});
+  ASSERT_EQ(State().img.biBitFlag, 8);
+  const QImage shown = f.Form2().Image1->Picture();
+
+  QGuiApplication::clipboard()->clear();
+  f.Copy1->trigger();
+  f.Paste1->trigger();
+  ASSERT_TRUE(State().img.ReadyFlag);
+  EXPECT_EQ(State().img.biBitFlag, 24);
+  EXPECT_EQ(f.Form2().windowTitle(), QStringLiteral("TAV1_Tmp_Clipboard1.bmp ( 24 bit )"));
+  const QImage pasted = f.Form2().Image1->Picture();
+  ASSERT_EQ(pasted.size(), shown.size());
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(pasted.pixelColor(x, y), shown.pixelColor(x, y)) << x << "," << y;
+  // The source store read by the histogram and the passes holds the same pixels.
+  const std::size_t off = 54 + 2 * static_cast<std::size_t>(bmp::Stride24(5)) + 3 * 4;  // (4, 0)
+  const QColor c = shown.pixelColor(4, 0);
+  EXPECT_EQ(State().img.MemStBmp1[off], c.blue());
+  EXPECT_EQ(State().img.MemStBmp1[off + 1], c.green());
+  EXPECT_EQ(State().img.MemStBmp1[off + 2], c.red());
+}
+
 TEST_F(UiTest, GatheringWindowsThenQuittingStoresZeroPositions) {
   WriteSettings(kKnownSettings);
   TForm1& f = Start();
