@@ -744,7 +744,22 @@ void TForm1::BringToFront(Window w) {
   // Only the main window takes activation: the graph is put in front in the
   // middle of an apply, and activating it would close every tooltip of the
   // main window, the slider's hint among them.
-  if (w == Window::Main) win->activateWindow();
+  if (w == Window::Main) {
+    win->activateWindow();
+    // A window manager gives the activation to a window when it maps it; the
+    // image window shown just before (first open, or after it was closed) is
+    // mapped only after this request and would end up in front. Once it has
+    // been mapped, the main window takes the front again, unless the user has
+    // moved on to a dialog or another program meanwhile.
+    QTimer::singleShot(150, this, [this] {
+      QWidget* active = QApplication::activeWindow();
+      if (QApplication::activeModalWidget() != nullptr || isMinimized() || !isVisible()) return;
+      if (active == TopLevel(Window::Image) || active == TopLevel(Window::Graph)) {
+        raise();
+        activateWindow();
+      }
+    });
+  }
 }
 
 void TForm1::FocusMain(FocusTarget focus) {
