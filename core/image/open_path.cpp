@@ -143,6 +143,43 @@ HeaderVerdict CheckDecodedSize(long long w, long long h) {
   return HeaderVerdict::Ok;
 }
 
+// Reads a JPEG or PNG header, refuses a size the store cannot take, then
+// decodes every row straight into a new 24-bit fixed-layout store (rows
+// bottom-up). afterHeader runs once the size is accepted. An empty result means
+// the file was refused and the refusal already reported.
+template <class Reader, class AfterHeader>
+std::vector<std::uint8_t> DecodeToStore24(const std::string& path, std::FILE* file, const char* broken,
+                                          WorkingImage& img, OpenPort& port, AfterHeader&& afterHeader) {
+  std::vector<std::uint8_t> store;
+  try {
+    Reader reader(file);
+    const int w = reader.Width();
+    const int h = reader.Height();
+    switch (CheckDecodedSize(w, h)) {
+      case HeaderVerdict::TooLarge:
+        Reject(img, port, openmsg::DecodedTooLarge());
+        return {};
+      case HeaderVerdict::NotPositive:
+        Reject(img, port, openmsg::kNotPositive);
+        return {};
+      case HeaderVerdict::Ok:
+        break;
+    }
+    afterHeader();
+    store = bmp::MakeImage(w, h, 24);
+    const std::size_t stride = static_cast<std::size_t>(bmp::Stride24(w));
+    std::uint8_t* base = store.data() + bmp::kRows24Offset;
+    reader.ReadRows([&](int y) { return base + static_cast<std::size_t>(h - 1 - y) * stride; });
+  } catch (const CodecError& e) {
+    RejectDamaged(img, port, path, broken, e.what());
+    return {};
+  } catch (const std::bad_alloc&) {
+    RejectDamaged(img, port, path, broken, "out of memory");
+    return {};
+  }
+  return store;
+}
+
 }  // namespace
 
 void BmpCheck1(const std::string& path, WorkingImage& img, OpenPort& port) {
@@ -155,28 +192,9 @@ void JpgCheck1(const std::string& path, WorkingImage& img, const OpenedNames& na
   port.SetStatus(openmsg::kReadingJpeg, true);
   const FilePtr file = OpenForDecoding(path, img, port);
   if (!file) return;
-  std::vector<std::uint8_t> store;
-  try {
-    JpegReader reader(file.get());
-    const int w = reader.Width();
-    const int h = reader.Height();
-    switch (CheckDecodedSize(w, h)) {
-      case HeaderVerdict::TooLarge:
-        return Reject(img, port, openmsg::DecodedTooLarge());
-      case HeaderVerdict::NotPositive:
-        return Reject(img, port, openmsg::kNotPositive);
-      case HeaderVerdict::Ok:
-        break;
-    }
-    store = bmp::MakeImage(w, h, 24);
-    const std::size_t stride = static_cast<std::size_t>(bmp::Stride24(w));
-    std::uint8_t* base = store.data() + bmp::kRows24Offset;
-    reader.ReadRows([&](int y) { return base + static_cast<std::size_t>(h - 1 - y) * stride; });
-  } catch (const CodecError& e) {
-    return RejectDamaged(img, port, path, openmsg::kJpegBroken, e.what());
-  } catch (const std::bad_alloc&) {
-    return RejectDamaged(img, port, path, openmsg::kJpegBroken, "out of memory");
-  }
+  std::vector<std::uint8_t> store =
+      DecodeToStore24<JpegReader>(path, file.get(), openmsg::kJpegBroken, img, port, [] {});
+  if (store.empty()) return;
   if (!WriteTemp(path, names.PathTemp1 + tempname::kJpeg, store, img, port)) return;
   const bmp::HeaderView h = CheckFixedImage(store);
   img.MemStBmp1 = std::move(store);
@@ -192,29 +210,9 @@ void PngCheck2(const std::string& path, WorkingImage& img, const OpenedNames& na
   port.RecreateImageWindow();
   const FilePtr file = OpenForDecoding(path, img, port);
   if (!file) return;
-  std::vector<std::uint8_t> store;
-  try {
-    PngReader reader(file.get());
-    const int w = reader.Width();
-    const int h = reader.Height();
-    switch (CheckDecodedSize(w, h)) {
-      case HeaderVerdict::TooLarge:
-        return Reject(img, port, openmsg::DecodedTooLarge());
-      case HeaderVerdict::NotPositive:
-        return Reject(img, port, openmsg::kNotPositive);
-      case HeaderVerdict::Ok:
-        break;
-    }
-    port.SetStatus(openmsg::kReadingPng, true);
-    store = bmp::MakeImage(w, h, 24);
-    const std::size_t stride = static_cast<std::size_t>(bmp::Stride24(w));
-    std::uint8_t* base = store.data() + bmp::kRows24Offset;
-    reader.ReadRows([&](int y) { return base + static_cast<std::size_t>(h - 1 - y) * stride; });
-  } catch (const CodecError& e) {
-    return RejectDamaged(img, port, path, openmsg::kPngBroken, e.what());
-  } catch (const std::bad_alloc&) {
-    return RejectDamaged(img, port, path, openmsg::kPngBroken, "out of memory");
-  }
+  std::vector<std::uint8_t> store = DecodeToStore24<PngReader>(
+      path, file.get(), openmsg::kPngBroken, img, port, [&] { port.SetStatus(openmsg::kReadingPng, true); });
+  if (store.empty()) return;
   const std::string tempPath = names.PathTemp1 + tempname::kPng;
   if (!WriteTemp(path, tempPath, store, img, port)) return;
   // The same check a BMP file gets, on the bytes just written to the temporary file.
