@@ -798,29 +798,26 @@ void Editor::Polarity1Click(int itemIndex) {
   Boundary([&] { s_->Polarity1 = RadioShown(itemIndex); });
 }
 
-void Editor::SetOrder1(int itemIndex) {
+// Setting a radio group from the program: it shows the item it can show and runs
+// its click handler only when that changes the choice.
+void Editor::SetRadioGroup(int EditorState::*shownNow, ValueControl control, void (Editor::*click)(int),
+                           int itemIndex) {
   Boundary([&] {
     const int shown = RadioShown(itemIndex);
-    if (shown == s_->Order1) return;
-    view_.ShowControlValue(ValueControl::Order1, shown);
-    Order1Click(shown);
+    if (shown == (*s_).*shownNow) return;
+    view_.ShowControlValue(control, shown);
+    (this->*click)(shown);
   });
+}
+void Editor::SetOrder1(int itemIndex) {
+  SetRadioGroup(&EditorState::Order1, ValueControl::Order1, &Editor::Order1Click, itemIndex);
 }
 void Editor::SetOrigin1(int itemIndex) {
-  Boundary([&] {
-    const int shown = RadioShown(itemIndex);
-    if (shown == s_->Origin1) return;
-    view_.ShowControlValue(ValueControl::Origin1, shown);
-    Origin1Click(shown);
-  });
+  SetRadioGroup(&EditorState::Origin1, ValueControl::Origin1, &Editor::Origin1Click, itemIndex);
 }
 void Editor::SetMakeHistoryMode(int itemIndex) {
-  Boundary([&] {
-    const int shown = RadioShown(itemIndex);
-    if (shown == s_->MakeHistoryMode) return;
-    view_.ShowControlValue(ValueControl::MakeHistoryMode, shown);
-    MakeHistoryModeClick(shown);
-  });
+  SetRadioGroup(&EditorState::MakeHistoryMode, ValueControl::MakeHistoryMode, &Editor::MakeHistoryModeClick,
+                itemIndex);
 }
 
 // ===================================================================== parameter commands

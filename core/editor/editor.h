@@ -181,6 +181,8 @@ class Editor {
   void Pump();
   // Pushes every enabled state the Editor decides to the view.
   void UpdateEnabled();
+  // Shared body of SetOrder1, SetOrigin1 and SetMakeHistoryMode.
+  void SetRadioGroup(int EditorState::*shownNow, ValueControl control, void (Editor::*click)(int), int itemIndex);
   // Shared body of ByKidoCB1Click and BySatuCB1Click.
   void DampingBoxClick(bool EditorState::*box, bool checked);
 
