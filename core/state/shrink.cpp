@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <emmintrin.h>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -73,50 +74,6 @@ std::uint8_t RoundChannel(double sum, float a) {
   return static_cast<std::uint8_t>(RoundHalfEvenNonNegative(q));
 }
 
-// RoundChannel(sum, a) for one a, by table: the quotient and its rounding are
-// non-decreasing in sum (a correctly rounded division is monotonic), so the
-// channel is the number of n in 1..255 whose threshold, the least double sum
-// with RoundChannel(sum, a) >= n, is at most sum. The thresholds are found
-// with RoundChannel itself, so the table gives exactly its results while
-// saving a long-double division and a conversion per channel.
-class ChannelRounder {
- public:
-  explicit ChannelRounder(float a) {
-    // Non-negative doubles are ordered like their bit patterns.
-    const std::uint64_t inf = std::bit_cast<std::uint64_t>(std::numeric_limits<double>::infinity());
-    for (int n = 1; n <= 255; ++n) {
-      std::uint64_t lo = 0, hi = inf;  // RoundChannel(lo) < n <= RoundChannel(hi)
-      while (hi - lo > 1) {
-        const std::uint64_t mid = lo + (hi - lo) / 2;
-        if (RoundChannel(std::bit_cast<double>(mid), a) >= n) {
-          hi = mid;
-        } else {
-          lo = mid;
-        }
-      }
-      threshold_[n] = std::bit_cast<double>(hi);
-    }
-    threshold_[0] = -std::numeric_limits<double>::infinity();
-    threshold_[256] = std::numeric_limits<double>::infinity();
-    // An estimate only; the steps below make the result exact.
-    scale_ = 1.0 / static_cast<double>(a);
-  }
-
-  // sum >= 0 (the sums of non-negative products).
-  std::uint8_t operator()(double sum) const {
-    // Nearest to sum / a, so the steps are mostly not taken.
-    const double e = sum * scale_ + 0.5;
-    int n = e < 0.0 ? 0 : e > 255.0 ? 255 : static_cast<int>(e);
-    while (sum >= threshold_[n + 1]) ++n;
-    while (sum < threshold_[n]) --n;
-    return static_cast<std::uint8_t>(n);
-  }
-
- private:
-  double threshold_[257];
-  double scale_;
-};
-
 // Byte values as doubles: a double widens to long double exactly, so
 // wt * kByteValue[v] is the same product as wt * v, without converting v
 // through memory on every use.
@@ -126,52 +83,257 @@ constexpr auto kByteValue = [] {
   return t;
 }();
 
-// Fills target rows [yBegin, yEnd). Each target pixel's sums take its cells
-// row by row and, within a source row, left to right, exactly as a pixel-by-
-// pixel loop would; only the loops are interchanged so that one source row
-// feeds the whole target row before the next one (the sums of neighbouring
-// pixels are independent, so their long-double chains overlap).
+// A target channel is RoundChannel(exact sum, a), the exact sum taking its
+// cells row by row and, within a source row, left to right, the weight
+// product and each addition in extended precision, each sum stored to double.
+// That is slow on the x87 unit, so the pass first estimates every sum in
+// double arithmetic, separably (the cells of each source row, then the rows),
+// and settles a channel from the estimate whenever the rounding of the exact
+// quotient provably gives the same byte; only the rest take the exact sums.
+//
+// Why the estimate settles a channel. All terms c * r * v are non-negative,
+// so a sum of m of them, each term passing through at most k roundings of
+// relative size at most u' = 2^-53 + 2^-64, is within gamma = k u' / (1 - k u')
+// of the true sum T, relative to T:
+//  - exact sum: c * r and (c * r) * v rounded to 64 bits, each running sum to
+//    64 and then to 53 bits: k <= m + 2 (also when the unit rounds to 53 bits);
+//  - estimate: c * v, the adds of a row's cells (the first add is to 0, and
+//    cells of weight 0 add 0, both exactly), r * h, the adds of the rows:
+//    k <= nc + nr <= m + 1 for m = nc * nr cells.
+// With k = m + 3 and m < 2^40, exact = estimate * (1 + eta) with |eta| <=
+// 2 gamma / (1 - gamma) <= 2.003 (m + 3) 2^-53. The quotient RoundChannel takes
+// is exact / a rounded to 64 bits; the estimate's q = estimate * (1 / a), two
+// roundings to 53 bits. So the exact quotient is q * (1 + zeta) with |zeta| <=
+// (2.003 m + 9.02) 2^-53, within r = q * (m + 4) 2^-51 of q with more than
+// 8.8 2^-53 * q to spare, which covers the rounding of r itself. Then, with
+// i = floor(q) and f = q - i (exact), |f - 0.5| > r (f - 0.5 is exact for
+// f >= 0.25, and at least 0.25 > r in magnitude below) puts the exact
+// quotient on the same side of i + 0.5 as q and within 0.5 of i or i + 1, so
+// its rounding, half to even, clamped to 255, is min(i + (f > 0.5), 255). No
+// product or sum underflows: weights are 0 or at least 2^-53.
+constexpr double kErrPerCell = 0x1p-51;
+
+// The column spans of the estimate, padded to one cell count n for all target
+// columns: target column x reads source pixels base[x] .. base[x] + n - 1 with
+// weights weight[n * x] onwards, zero for the cells outside its span. A span
+// near the right edge is shifted left rather than padded past the row's end.
+struct PaddedCols {
+  int n = 0;
+  std::vector<int> base;
+  std::vector<double> weight;
+};
+
+PaddedCols PadCols(const Spans& cols, int srcWidth) {
+  PaddedCols p;
+  const std::size_t w = cols.first.size();
+  for (std::size_t x = 0; x < w; ++x) p.n = std::max(p.n, cols.count[x]);
+  p.base.resize(w);
+  p.weight.assign(w * static_cast<std::size_t>(p.n), 0.0);
+  for (std::size_t x = 0; x < w; ++x) {
+    const int base = std::min(cols.first[x], srcWidth - p.n);
+    p.base[x] = base;
+    for (int j = 0; j < cols.count[x]; ++j)
+      p.weight[static_cast<std::size_t>(p.n) * x + static_cast<std::size_t>(cols.first[x] - base + j)] =
+          cols.weight[static_cast<std::size_t>(cols.offset[x] + j)];
+  }
+  return p;
+}
+
+// One source row's part of the estimates of a target row: h = the sum over
+// the cells of column x of weight * channel, acc[3x + c] = rw * h (First) or
+// acc[3x + c] += rw * h; with Keep, h is also written to keep[3x + c] for the
+// next target row, which shares this source row. Channel values are the bytes
+// (24 bits) or the palette entries of the index bytes as doubles (8 bits).
+// N > 0 fixes the cell count at compile time.
+template <int Bits, int N, bool First, bool Keep>
+void EstimateRow(const std::uint8_t* row, const double (*palette)[4], const PaddedCols& cols, double rw,
+                 double* acc, double* keep, int w) {
+  const int n = N > 0 ? N : cols.n;
+  const int* base = cols.base.data();
+  const double* weight = cols.weight.data();
+  for (int x = 0; x < w; ++x) {
+    const double* cw = weight + static_cast<std::size_t>(n) * static_cast<std::size_t>(x);
+    double h0 = 0.0, h1 = 0.0, h2 = 0.0;
+    if constexpr (Bits == 8) {
+      const std::uint8_t* px = row + base[x];
+      for (int j = 0; j < n; ++j) {
+        const double* v = palette[px[j]];
+        h0 += cw[j] * v[0];
+        h1 += cw[j] * v[1];
+        h2 += cw[j] * v[2];
+      }
+    } else {
+      const std::uint8_t* px = row + 3 * static_cast<std::size_t>(base[x]);
+      for (int j = 0; j < n; ++j) {
+        h0 += cw[j] * kByteValue[px[3 * j]];
+        h1 += cw[j] * kByteValue[px[3 * j + 1]];
+        h2 += cw[j] * kByteValue[px[3 * j + 2]];
+      }
+    }
+    const std::size_t k = 3 * static_cast<std::size_t>(x);
+    if constexpr (Keep) {
+      keep[k] = h0;
+      keep[k + 1] = h1;
+      keep[k + 2] = h2;
+    }
+    if constexpr (First) {
+      acc[k] = rw * h0;
+      acc[k + 1] = rw * h1;
+      acc[k + 2] = rw * h2;
+    } else {
+      acc[k] += rw * h0;
+      acc[k + 1] += rw * h1;
+      acc[k + 2] += rw * h2;
+    }
+  }
+}
+
+// acc[k] (+)= rw * h[k]: a kept source row's part of the estimates.
+void AddKeptRow(const double* h, double rw, bool first, double* acc, std::size_t n) {
+  if (first) {
+    for (std::size_t k = 0; k < n; ++k) acc[k] = rw * h[k];
+  } else {
+    for (std::size_t k = 0; k < n; ++k) acc[k] += rw * h[k];
+  }
+}
+
+// The channels the estimates acc[0 .. n) settle, written to out; returns
+// false when some cannot be settled (see above), leaving their bytes to be
+// rewritten. invA = 1 / a and errScale = (m + 4) 2^-51, each stored to double.
+// SSE2, eight channels a step: i, f and the channel i + (f > 0.5) are whole
+// numbers or exact differences in double; packing to bytes saturates at 255.
+bool Settle(const double* acc, double invA, double errScale, std::uint8_t* out, std::size_t n) {
+  const __m128d vInvA = _mm_set1_pd(invA);
+  const __m128d vErr = _mm_set1_pd(errScale);
+  const __m128d half = _mm_set1_pd(0.5);
+  const __m128d one = _mm_set1_pd(1.0);
+  const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+  __m128d unsettled = _mm_setzero_pd();
+  // Two estimates to two channels (as 32-bit integers in the low half).
+  auto two = [&](const double* p) {
+    const __m128d q = _mm_mul_pd(_mm_loadu_pd(p), vInvA);
+    const __m128i i = _mm_cvttpd_epi32(q);
+    const __m128d f = _mm_sub_pd(q, _mm_cvtepi32_pd(i));
+    const __m128d t = _mm_and_pd(_mm_sub_pd(f, half), absMask);
+    unsettled = _mm_or_pd(unsettled, _mm_cmple_pd(t, _mm_mul_pd(q, vErr)));
+    const __m128d v = _mm_add_pd(_mm_cvtepi32_pd(i), _mm_and_pd(_mm_cmpgt_pd(f, half), one));
+    return _mm_cvttpd_epi32(v);
+  };
+  std::size_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    const __m128i a = _mm_unpacklo_epi64(two(acc + k), two(acc + k + 2));
+    const __m128i b = _mm_unpacklo_epi64(two(acc + k + 4), two(acc + k + 6));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(_mm_packs_epi32(a, b), a));
+  }
+  for (; k < n; ++k) {
+    double lane[2] = {acc[k], 0.0};
+    const __m128i v = two(lane);
+    out[k] = static_cast<std::uint8_t>(std::min(_mm_cvtsi128_si32(v), 255));
+  }
+  return _mm_movemask_pd(unsettled) == 0;
+}
+
+// The exact sums of target pixel (x, y), in the order described above.
 template <int Bits>
-void Reduce(const std::uint8_t* const* srcRow, const std::uint8_t* palette, std::uint8_t* const* dstRow,
-            int w, const Spans& cols, const Spans& rows, const ChannelRounder& round, int yBegin, int yEnd) {
-  std::vector<double> sums(3 * static_cast<std::size_t>(w));
-  const int* colFirst = cols.first.data();
-  const int* colCount = cols.count.data();
-  const int* colOffset = cols.offset.data();
-  const double* colWeight = cols.weight.data();
+void ExactPixel(const std::uint8_t* const* srcRow, const std::uint8_t* palette, const Spans& cols,
+                const Spans& rows, int x, int y, double* sum) {
+  const std::size_t cx = static_cast<std::size_t>(x), ry = static_cast<std::size_t>(y);
+  const double* cw = cols.weight.data() + cols.offset[cx];
+  const double* rw = rows.weight.data() + rows.offset[ry];
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0;
+  for (int ri = 0; ri < rows.count[ry]; ++ri) {
+    const std::uint8_t* row = srcRow[rows.first[ry] + ri];
+    for (int j = 0; j < cols.count[cx]; ++j) {
+      const std::size_t i = static_cast<std::size_t>(cols.first[cx] + j);
+      const std::uint8_t* p = Bits == 8 ? palette + 4 * static_cast<std::size_t>(row[i]) : row + 3 * i;
+      // Weight product and additions in extended precision; each sum is
+      // stored to double after every step.
+      const long double wt = static_cast<long double>(cw[j]) * rw[ri];
+      s0 = static_cast<double>(s0 + wt * kByteValue[p[0]]);
+      s1 = static_cast<double>(s1 + wt * kByteValue[p[1]]);
+      s2 = static_cast<double>(s2 + wt * kByteValue[p[2]]);
+    }
+  }
+  sum[0] = s0;
+  sum[1] = s1;
+  sum[2] = s2;
+}
+
+struct ReduceJob {
+  const std::uint8_t* const* srcRow;
+  const std::uint8_t* palette;      // the store's BGRA entries
+  const double (*paletteValue)[4];  // the same as doubles
+  std::uint8_t* const* dstRow;
+  int w;
+  float a;
+  const Spans* cols;
+  const Spans* rows;
+  const PaddedCols* padded;
+};
+
+// Fills target rows [yBegin, yEnd).
+template <int Bits, int N>
+void Reduce(const ReduceJob& job, int yBegin, int yEnd) {
+  const int w = job.w;
+  const std::size_t n3 = 3 * static_cast<std::size_t>(w);
+  std::vector<double> acc(n3), kept(n3);
+  int keptRow = -1;  // the source row whose sums are in `kept`
+  const Spans& rows = *job.rows;
+  const double invA = 1.0 / static_cast<double>(job.a);  // stored to double
   for (int y = yBegin; y < yEnd; ++y) {
-    std::fill(sums.begin(), sums.end(), 0.0);
-    double* sum = sums.data();
     const std::size_t ry = static_cast<std::size_t>(y);
     const int r0 = rows.first[ry], rn = rows.count[ry];
     const double* rowWeight = rows.weight.data() + rows.offset[ry];
     for (int ri = 0; ri < rn; ++ri) {
-      const std::uint8_t* row = srcRow[r0 + ri];
+      const int r = r0 + ri;
       const double rw = rowWeight[ri];
-      for (int x = 0; x < w; ++x) {
-        const std::uint8_t* px = row + (Bits == 8 ? 1 : 3) * static_cast<std::size_t>(colFirst[x]);
-        const double* cw = colWeight + colOffset[x];
-        const int n = colCount[x];
-        // The sums stay in the row's array: each step stores to double there,
-        // and the next step reads that double back.
-        double* sx = sum + 3 * static_cast<std::size_t>(x);
-        for (int j = 0; j < n; ++j) {
-          const std::uint8_t* p;
-          if constexpr (Bits == 8) {
-            p = palette + 4 * static_cast<std::size_t>(px[j]);
-          } else {
-            p = px + 3 * j;
-          }
-          // Weight product and addition in extended precision, each sum stored to double.
-          const long double wt = static_cast<long double>(cw[j]) * rw;
-          sx[0] = static_cast<double>(sx[0] + wt * kByteValue[p[0]]);
-          sx[1] = static_cast<double>(sx[1] + wt * kByteValue[p[1]]);
-          sx[2] = static_cast<double>(sx[2] + wt * kByteValue[p[2]]);
+      const std::uint8_t* row = job.srcRow[r];
+      const PaddedCols& pc = *job.padded;
+      if (r == keptRow) {
+        AddKeptRow(kept.data(), rw, ri == 0, acc.data(), n3);
+      } else if (ri + 1 == rn) {
+        // The last row of this target row is often the first of the next.
+        if (ri == 0) {
+          EstimateRow<Bits, N, true, true>(row, job.paletteValue, pc, rw, acc.data(), kept.data(), w);
+        } else {
+          EstimateRow<Bits, N, false, true>(row, job.paletteValue, pc, rw, acc.data(), kept.data(), w);
         }
+        keptRow = r;
+      } else if (ri == 0) {
+        EstimateRow<Bits, N, true, false>(row, job.paletteValue, pc, rw, acc.data(), nullptr, w);
+      } else {
+        EstimateRow<Bits, N, false, false>(row, job.paletteValue, pc, rw, acc.data(), nullptr, w);
       }
     }
-    std::uint8_t* out = dstRow[y];
-    for (std::size_t i = 0; i < 3 * static_cast<std::size_t>(w); ++i) out[i] = round(sum[i]);
+    // m = rn * n cells at most (an over-count only widens the bound); the
+    // product is exact in double.
+    const double errScale = static_cast<double>(rn * job.padded->n + 4) * kErrPerCell;
+    std::uint8_t* out = job.dstRow[y];
+    if (Settle(acc.data(), invA, errScale, out, n3)) continue;
+    for (int x = 0; x < w; ++x) {
+      const std::size_t k = 3 * static_cast<std::size_t>(x);
+      std::uint8_t unused[3];
+      if (Settle(acc.data() + k, invA, errScale, unused, 3)) continue;
+      double exact[3];
+      ExactPixel<Bits>(job.srcRow, job.palette, *job.cols, rows, x, y, exact);
+      for (int c = 0; c < 3; ++c) out[k + static_cast<std::size_t>(c)] = RoundChannel(exact[c], job.a);
+    }
+  }
+}
+
+template <int Bits>
+void ReduceAny(const ReduceJob& job, int yBegin, int yEnd) {
+  switch (job.padded->n) {
+    case 1:
+      return Reduce<Bits, 1>(job, yBegin, yEnd);
+    case 2:
+      return Reduce<Bits, 2>(job, yBegin, yEnd);
+    case 3:
+      return Reduce<Bits, 3>(job, yBegin, yEnd);
+    case 4:
+      return Reduce<Bits, 4>(job, yBegin, yEnd);
+    default:
+      return Reduce<Bits, 0>(job, yBegin, yEnd);
   }
 }
 
@@ -208,16 +370,21 @@ Store Shrink(const Store& src, int w, int h) {
   std::vector<std::uint8_t*> dstRow(static_cast<std::size_t>(h));
   for (int y = 0; y < h; ++y) dstRow[static_cast<std::size_t>(y)] = dst.data() + dv.RowTop(y);
   const std::uint8_t* palette = src.data() + bmp::kPaletteOffset;
-  const ChannelRounder round(a);
+  const PaddedCols padded = PadCols(cols, sv.width);
+  double paletteValue[256][4] = {};
+  if (sv.bits == 8)
+    for (int i = 0; i < 256; ++i)
+      for (int c = 0; c < 3; ++c) paletteValue[i][c] = palette[4 * i + c];
+  const ReduceJob job{srcRow.data(), palette, paletteValue, dstRow.data(), w, a, &cols, &rows, &padded};
   // Target rows are independent: bands of them on two threads (fast_rows.h),
   // small enough that a thread scheduled late holds the other up little.
   fast::RunInRounds(
       h, std::max(1, h / 64),
       [&](int y0, int y1) {
         if (sv.bits == 8) {
-          Reduce<8>(srcRow.data(), palette, dstRow.data(), w, cols, rows, round, y0, y1);
+          ReduceAny<8>(job, y0, y1);
         } else {
-          Reduce<24>(srcRow.data(), palette, dstRow.data(), w, cols, rows, round, y0, y1);
+          ReduceAny<24>(job, y0, y1);
         }
       },
       [](int) { return true; });
