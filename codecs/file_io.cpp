@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 namespace tav1 {
 namespace {
@@ -137,6 +138,128 @@ void WriteFileAtomic(const std::string& path, const void* data, std::size_t n, b
   AtomicFileWriter w(path, durable);
   w.Write(data, n);
   w.Commit();
+}
+
+BackgroundFileWriter::BackgroundFileWriter(const std::string& path) : path_(path) {
+  std::string templ = FolderOf(path) + "/." + NameOf(path) + ".tmp.XXXXXX";
+  std::vector<char> buf(templ.begin(), templ.end());
+  buf.push_back('\0');
+  fd_ = ::mkostemp(buf.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    failWhat_ = "ファイルを作成できません";
+    failErr_ = errno;
+    return;  // no worker: Finish() reports it
+  }
+  tempPath_ = buf.data();
+  if (::fchmod(fd_, NewFileMode(path_)) != 0) {
+    failWhat_ = "ファイルを作成できません";
+    failErr_ = errno;
+    Discard();
+    return;
+  }
+  try {
+    worker_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    ::unlink(path_.c_str());  // no second thread to be had: Put writes on the caller's
+  }
+}
+
+BackgroundFileWriter::~BackgroundFileWriter() {
+  Stop();
+  Discard();
+}
+
+void BackgroundFileWriter::Stop() noexcept {
+  if (!worker_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(m_);
+    closing_ = true;
+    cancel_ = true;
+  }
+  cv_.notify_one();
+  worker_.join();
+}
+
+void BackgroundFileWriter::Discard() noexcept {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+  tempPath_.clear();
+}
+
+void BackgroundFileWriter::Put(std::uint64_t offset, const void* data, std::size_t n) {
+  if (n == 0 || fd_ < 0) return;
+  if (!worker_.joinable()) return WriteRange({offset, static_cast<const std::uint8_t*>(data), n});
+  {
+    std::lock_guard<std::mutex> lock(m_);
+    queue_.push_back({offset, static_cast<const std::uint8_t*>(data), n});
+  }
+  cv_.notify_one();
+}
+
+void BackgroundFileWriter::Run() {
+  // The old file goes first, while the producer is still busy. Anything other
+  // than a file (a folder, say) stays and makes the final rename fail.
+  ::unlink(path_.c_str());
+  for (;;) {
+    Range r{};
+    {
+      std::unique_lock<std::mutex> lock(m_);
+      cv_.wait(lock, [&] { return closing_ || !queue_.empty(); });
+      if (cancel_ || queue_.empty()) return;
+      r = queue_.front();
+      queue_.pop_front();
+    }
+    WriteRange(r);
+  }
+}
+
+void BackgroundFileWriter::WriteRange(Range r) {
+  if (failWhat_ != nullptr) return;  // the file is lost anyway
+  while (r.n > 0) {
+    const std::size_t chunk = std::min<std::size_t>(r.n, 1u << 30);
+    const ssize_t put = ::pwrite(fd_, r.data, chunk, static_cast<off_t>(r.offset));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      failWhat_ = "ファイルに書き込めません";
+      failErr_ = put < 0 ? errno : ENOSPC;
+      return;
+    }
+    r.data += put;
+    r.offset += static_cast<std::uint64_t>(put);
+    r.n -= static_cast<std::size_t>(put);
+  }
+}
+
+void BackgroundFileWriter::Finish() {
+  if (worker_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      closing_ = true;
+    }
+    cv_.notify_one();
+    worker_.join();  // failWhat_ and failErr_ are this thread's again
+  }
+  if (failWhat_ == nullptr && fd_ < 0) {
+    failWhat_ = "ファイルに書き込めません";  // a second Finish()
+    failErr_ = EBADF;
+  }
+  if (failWhat_ == nullptr) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+      failWhat_ = "ファイルに書き込めません";
+      failErr_ = errno;
+    } else if (::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+      failWhat_ = "ファイルを置き換えられません";
+      failErr_ = errno;
+    } else {
+      tempPath_.clear();
+      return;
+    }
+  }
+  Discard();
+  throw CodecError(Describe(failWhat_, path_, failErr_));
 }
 
 }  // namespace tav1

@@ -1,5 +1,6 @@
 #include "core/image/open_path.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "codecs/bmp_codec.h"
 #include "codecs/file_io.h"
 #include "codecs/jpeg_codec.h"
+#include "codecs/large_image.h"
 #include "codecs/png_codec.h"
 
 namespace tav1 {
@@ -122,14 +124,31 @@ FilePtr OpenForDecoding(const std::string& path, WorkingImage& img, OpenPort& po
   return f;
 }
 
-// Writes the decoded picture to its temporary BMP. The store itself becomes the
-// source, so the file is not read back.
-bool WriteTemp(const std::string& path, const std::string& tempPath, const std::vector<std::uint8_t>& store,
-               WorkingImage& img, OpenPort& port) {
+// A decoded picture and the writer of its temporary BMP, which may still be
+// writing from the store. The writer is declared last so it is destroyed
+// first and never writes from freed memory (assigning a Decoded does not
+// keep that order: reset the writer first).
+struct Decoded {
+  std::vector<std::uint8_t> store;
+  std::unique_ptr<BackgroundFileWriter> temp;
+};
+
+// Finishes the temporary BMP of a decoded picture (a byte copy of the store:
+// the fixed layout is a BMP file), starting its writer first if decoding did
+// not. The store itself becomes the source, so the file is not read back.
+bool WriteTemp(const std::string& path, const std::string& tempPath, Decoded& d, WorkingImage& img,
+               OpenPort& port) {
   try {
-    WriteBmp(tempPath, store, /*durable=*/false);  // rewritten by every open
+    if (!d.temp) {
+      d.temp = std::make_unique<BackgroundFileWriter>(tempPath);
+      d.temp->Put(0, d.store.data(), d.store.size());
+    }
+    d.temp->Finish();
   } catch (const CodecError& e) {
     RejectDamaged(img, port, path, openmsg::kTempWrite, e.what());
+    return false;
+  } catch (const std::bad_alloc&) {
+    RejectDamaged(img, port, path, openmsg::kTempWrite, "out of memory");
     return false;
   }
   return true;
@@ -143,14 +162,21 @@ HeaderVerdict CheckDecodedSize(long long w, long long h) {
   return HeaderVerdict::Ok;
 }
 
+// Rows handed to the temporary file's writer at a time: about 1 MiB.
+std::size_t BandRows(std::size_t stride) { return std::max<std::size_t>(1, (std::size_t{1} << 20) / stride); }
+
 // Reads a JPEG or PNG header, refuses a size the store cannot take, then
 // decodes every row straight into a new 24-bit fixed-layout store (rows
-// bottom-up). afterHeader runs once the size is accepted. An empty result means
+// bottom-up). afterHeader runs once the size is accepted. An empty store means
 // the file was refused and the refusal already reported.
+//
+// With a non-empty bandedTemp, the temporary BMP of that name is written while
+// decoding goes on: the header first, then each band of rows once the decoder
+// has moved past it. Only for readers that give every row exactly once.
 template <class Reader, class AfterHeader>
-std::vector<std::uint8_t> DecodeToStore24(const std::string& path, std::FILE* file, const char* broken,
-                                          WorkingImage& img, OpenPort& port, AfterHeader&& afterHeader) {
-  std::vector<std::uint8_t> store;
+Decoded DecodeToStore24(const std::string& path, std::FILE* file, const char* broken, WorkingImage& img,
+                        OpenPort& port, AfterHeader&& afterHeader, const std::string& bandedTemp) {
+  Decoded d;
   try {
     Reader reader(file);
     const int w = reader.Width();
@@ -166,18 +192,40 @@ std::vector<std::uint8_t> DecodeToStore24(const std::string& path, std::FILE* fi
         break;
     }
     afterHeader();
-    store = bmp::MakeImage(w, h, 24);
+    d.store = bmp::MakeLargeImage(w, h, 24);
     const std::size_t stride = static_cast<std::size_t>(bmp::Stride24(w));
-    std::uint8_t* base = store.data() + bmp::kRows24Offset;
-    reader.ReadRows([&](int y) { return base + static_cast<std::size_t>(h - 1 - y) * stride; });
+    std::uint8_t* base = d.store.data() + bmp::kRows24Offset;
+    std::uint8_t* const end = d.store.data() + d.store.size();
+    const std::size_t band = BandRows(stride);
+    int sent = 0;  // rows [0, sent) are with the writer
+    // Rows [0, done) are final. Top rows lie at the store's end, so row band
+    // [sent, done) is the byte range just below the one sent before.
+    auto rowsDone = [&](int done) {
+      if (!d.temp || (static_cast<std::size_t>(done - sent) < band && done != h)) return;
+      std::uint8_t* from = end - static_cast<std::size_t>(done) * stride;
+      d.temp->Put(static_cast<std::uint64_t>(from - d.store.data()), from,
+                  static_cast<std::size_t>(done - sent) * stride);
+      sent = done;
+    };
+    if (!bandedTemp.empty()) {
+      d.temp = std::make_unique<BackgroundFileWriter>(bandedTemp);
+      d.temp->Put(0, d.store.data(), bmp::kRows24Offset);
+    }
+    reader.ReadRows([&](int y) {
+      rowsDone(y);  // asked for row y: the rows above it are complete
+      return base + static_cast<std::size_t>(h - 1 - y) * stride;
+    });
+    rowsDone(h);
   } catch (const CodecError& e) {
+    d.temp.reset();  // stops the writer before the store goes
     RejectDamaged(img, port, path, broken, e.what());
     return {};
   } catch (const std::bad_alloc&) {
+    d.temp.reset();  // stops the writer before the store goes
     RejectDamaged(img, port, path, broken, "out of memory");
     return {};
   }
-  return store;
+  return d;
 }
 
 }  // namespace
@@ -192,12 +240,12 @@ void JpgCheck1(const std::string& path, WorkingImage& img, const OpenedNames& na
   port.SetStatus(openmsg::kReadingJpeg, true);
   const FilePtr file = OpenForDecoding(path, img, port);
   if (!file) return;
-  std::vector<std::uint8_t> store =
-      DecodeToStore24<JpegReader>(path, file.get(), openmsg::kJpegBroken, img, port, [] {});
-  if (store.empty()) return;
-  if (!WriteTemp(path, names.PathTemp1 + tempname::kJpeg, store, img, port)) return;
-  const bmp::HeaderView h = CheckFixedImage(store);
-  img.MemStBmp1 = std::move(store);
+  const std::string tempPath = names.PathTemp1 + tempname::kJpeg;
+  Decoded d = DecodeToStore24<JpegReader>(path, file.get(), openmsg::kJpegBroken, img, port, [] {}, tempPath);
+  if (d.store.empty()) return;
+  if (!WriteTemp(path, tempPath, d, img, port)) return;
+  const bmp::HeaderView h = CheckFixedImage(d.store);
+  img.MemStBmp1 = std::move(d.store);
   img.ImageWidth = h.width;
   img.ImageHeight = h.height;
   img.GrayPaletteFlag = false;
@@ -210,13 +258,14 @@ void PngCheck2(const std::string& path, WorkingImage& img, const OpenedNames& na
   port.RecreateImageWindow();
   const FilePtr file = OpenForDecoding(path, img, port);
   if (!file) return;
-  std::vector<std::uint8_t> store = DecodeToStore24<PngReader>(
-      path, file.get(), openmsg::kPngBroken, img, port, [&] { port.SetStatus(openmsg::kReadingPng, true); });
-  if (store.empty()) return;
+  // Interlaced rows arrive once per pass, so the file is written after decoding.
+  Decoded d = DecodeToStore24<PngReader>(
+      path, file.get(), openmsg::kPngBroken, img, port, [&] { port.SetStatus(openmsg::kReadingPng, true); }, {});
+  if (d.store.empty()) return;
   const std::string tempPath = names.PathTemp1 + tempname::kPng;
-  if (!WriteTemp(path, tempPath, store, img, port)) return;
+  if (!WriteTemp(path, tempPath, d, img, port)) return;
   // The same check a BMP file gets, on the bytes just written to the temporary file.
-  BmpCheckBytes(tempPath, std::move(store), img, port);
+  BmpCheckBytes(tempPath, std::move(d.store), img, port);
   port.SetStatus(openmsg::kBlank, true);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codecs/bmp_layout.h"
+#include "codecs/large_image.h"
 
 namespace tav1 {
 
@@ -60,8 +61,11 @@ struct WorkingImage {
   bool ReadyFlag = false;
 
   // Geometry from ImageWidth/ImageHeight, then result := byte copy of source.
+  // A result store too small for the copy is first made anew with its pages
+  // faulted in from both cores, not one page at a time inside the copy.
   void GeometryStep() {
     geo = Geometry::From(ImageWidth, ImageHeight);
+    if (MemStBmp2.capacity() < MemStBmp1.size()) bmp::ReserveLarge(MemStBmp2, MemStBmp1.size());
     MemStBmp2 = MemStBmp1;
   }
   int Stride() const { return biBitFlag == 8 ? geo.XBytes08 : geo.XBytes24; }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +78,25 @@ Bytes JpegClaiming(int w, int h) {
       break;
     }
   return jpg;
+}
+
+// A progressive JPEG whose last Huffman table, read only once decoding has
+// begun, is impossible (more than 256 codes): the refusal comes mid-decode.
+Bytes JpegBrokenAfterStart(int w, int h) {
+  Bytes jpg = tav1::EncodeJpeg(ExpectedFixed(Recipe(w, h, 24)), 90, true);
+  std::size_t lastTable = 0;
+  for (std::size_t i = 2; i + 21 < jpg.size(); ++i)
+    if (jpg[i] == 0xFF && jpg[i + 1] == 0xC4) lastTable = i;
+  for (std::size_t k = 0; k < 16; ++k) jpg[lastTable + 5 + k] = 0xFF;
+  return jpg;
+}
+
+// Entries of a folder whose names start with a dot: hidden scratch files.
+std::vector<std::string> HiddenIn(const fs::path& dir) {
+  std::vector<std::string> hidden;
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename().string().front() == '.') hidden.push_back(e.path().filename().string());
+  return hidden;
 }
 
 Bytes PngOf(const Bytes& store, const fs::path& scratch) {
@@ -264,6 +286,92 @@ TEST_F(OpenPathTest, TempFolderAndCleanUp) {
   for (const auto& e : fs::directory_iterator(t)) left.push_back(e.path().filename().string());
   EXPECT_EQ(left, std::vector<std::string>{"other.bmp"});
   tav1::DeleteTempFiles(t + "missing/");  // nothing there: no error
+}
+
+// The temporary BMP is written by bands while the JPEG decodes; it must come
+// out byte for byte as a whole-store write gives it, and replace a longer
+// older file completely.
+TEST_F(OpenPathTest, JpegTempFileMatchesTheStoreWrittenWhole) {
+  const std::string temp = names_.PathTemp1 + "TAV1tmp1.bmp";
+  std::ofstream(temp, std::ios::binary) << std::string(5 << 20, '\x7f');
+  // 1001 wide: one padding byte a row; 1000 rows are several bands.
+  const std::string path = Put("big.jpg", JpegOf(1001, 1000));
+  ASSERT_EQ(Open(path), OpenOutcome::Accepted);
+  const std::string whole = (dir_ / "whole.bmp").string();
+  tav1::WriteBmp(whole, img_.MemStBmp1);
+  EXPECT_EQ(tav1::ReadFileBytes(temp), tav1::ReadFileBytes(whole));
+  const std::size_t stride = 3004;
+  for (std::size_t row = 0; row < 1000; ++row)
+    ASSERT_EQ(img_.MemStBmp1[54 + row * stride + 3003], 0) << "padding of row " << row;
+  EXPECT_TRUE(HiddenIn(names_.PathTemp1).empty());
+
+  ASSERT_EQ(Open(Put("small.jpg", JpegOf(7, 3))), OpenOutcome::Accepted);
+  EXPECT_EQ(tav1::ReadFileBytes(temp), img_.MemStBmp1);
+}
+
+// A temporary file that cannot be made or written refuses the open with its
+// own message and leaves the stores, and no partial file, behind; so does a
+// JPEG that breaks after its temporary file was begun.
+TEST_F(OpenPathTest, TempFileAndLateDecodeFailuresRejectAndLeaveNoPartialFile) {
+  enum class Trouble { None, MissingFolder, FolderInTheWay, FileSizeLimit };
+  struct Case {
+    const char* fileName;
+    Bytes bytes;
+    Trouble trouble;
+    Calls before;  // the check's calls before the refusal
+    const char* reason;
+  };
+  const Bytes jpg = JpegOf(1001, 1000);
+  const Bytes png = PngOf(ExpectedFixed(Recipe(1001, 1000, 24)), dir_ / "scratch.png");
+  const Calls jpgCalls = {"status:JPG 読込み中...!"};
+  const Calls pngCalls = {"recreate", "status:PNG 読込み中...!"};
+  const char* tempWrite = tav1::openmsg::kTempWrite;
+  const Case cases[] = {
+      {"a.jpg", jpg, Trouble::MissingFolder, jpgCalls, tempWrite},
+      {"b.jpg", jpg, Trouble::FolderInTheWay, jpgCalls, tempWrite},
+      {"c.jpg", jpg, Trouble::FileSizeLimit, jpgCalls, tempWrite},
+      {"d.png", png, Trouble::MissingFolder, pngCalls, tempWrite},
+      {"e.png", png, Trouble::FileSizeLimit, pngCalls, tempWrite},
+      {"f.jpg", JpegBrokenAfterStart(64, 48), Trouble::None, jpgCalls, tav1::openmsg::kJpegBroken},
+  };
+
+  ASSERT_EQ(Open(Put("prev.bmp", MakeBmpFile(Recipe(6, 5, 8)))), OpenOutcome::Accepted);
+  img_.GeometryStep();
+  const tav1::WorkingImage before = img_;
+  const tav1::OpenedNames names = names_;
+  for (const Case& c : cases) {
+    const std::string path = Put(c.fileName, c.bytes);
+    fs::remove_all(names.PathTemp1);
+    fs::create_directories(names.PathTemp1);
+    const std::string tempName = names.PathTemp1 + (c.bytes == png ? "TAV1tmp2.bmp" : "TAV1tmp1.bmp");
+    names_.PathTemp1 = c.trouble == Trouble::MissingFolder ? names.PathTemp1 + "absent/" : names.PathTemp1;
+    if (c.trouble == Trouble::FolderInTheWay) fs::create_directory(tempName);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    if (c.trouble == Trouble::FileSizeLimit) {
+      std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit fail with EFBIG instead
+      rlimit small = saved;
+      small.rlim_cur = 1 << 20;  // less than one band of rows
+      setrlimit(RLIMIT_FSIZE, &small);
+    }
+    const OpenOutcome outcome = Open(path);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    names_.PathTemp1 = names.PathTemp1;
+
+    EXPECT_EQ(outcome, OpenOutcome::Rejected) << c.fileName;
+    Calls want = {"status:読み込み中...!"};
+    want.insert(want.end(), c.before.begin(), c.before.end());
+    want.insert(want.end(), {"beep", "status:ダイアログ表示中!",
+                             "box:" + tav1::openmsg::Damaged(c.fileName, c.reason), "caption:TAV1", kBlank});
+    EXPECT_EQ(port_.calls, want) << c.fileName;
+    EXPECT_EQ(img_.MemStBmp1, before.MemStBmp1) << c.fileName;
+    EXPECT_EQ(img_.MemStBmp2, before.MemStBmp2) << c.fileName;
+    EXPECT_EQ(img_.ImageWidth, before.ImageWidth) << c.fileName;
+    EXPECT_EQ(img_.biBitFlag, before.biBitFlag) << c.fileName;
+    EXPECT_FALSE(fs::is_regular_file(tempName)) << c.fileName;
+    EXPECT_EQ(fs::is_directory(tempName), c.trouble == Trouble::FolderInTheWay) << c.fileName;
+    EXPECT_TRUE(HiddenIn(names.PathTemp1).empty()) << c.fileName;
+  }
 }
 
 }  // namespace
