@@ -97,8 +97,8 @@ constexpr auto kByteValue = [] {
 // of the true sum T, relative to T:
 //  - exact sum: c * r and (c * r) * v rounded to 64 bits, each running sum to
 //    64 and then to 53 bits: k <= m + 2 (also when the unit rounds to 53 bits);
-//  - estimate: c * v, the adds of a row's cells (the first add is to 0, and
-//    cells of weight 0 add 0, both exactly), r * h, the adds of the rows:
+//  - estimate: c * v, the adds of a row's cells (cells of weight 0 add 0
+//    exactly), r * h, the adds of the rows:
 //    k <= nc + nr <= m + 1 for m = nc * nr cells.
 // With k = m + 3 and m < 2^40, exact = estimate * (1 + eta) with |eta| <=
 // 2 gamma / (1 - gamma) <= 2.003 (m + 3) 2^-53. The quotient RoundChannel takes
@@ -153,18 +153,25 @@ void EstimateRow(const std::uint8_t* row, const double (*palette)[4], const Padd
   const double* weight = cols.weight.data();
   for (int x = 0; x < w; ++x) {
     const double* cw = weight + static_cast<std::size_t>(n) * static_cast<std::size_t>(x);
-    double h0 = 0.0, h1 = 0.0, h2 = 0.0;
+    double h0, h1, h2;
     if constexpr (Bits == 8) {
       const std::uint8_t* px = row + base[x];
-      for (int j = 0; j < n; ++j) {
-        const double* v = palette[px[j]];
+      const double* v = palette[px[0]];
+      h0 = cw[0] * v[0];
+      h1 = cw[0] * v[1];
+      h2 = cw[0] * v[2];
+      for (int j = 1; j < n; ++j) {
+        v = palette[px[j]];
         h0 += cw[j] * v[0];
         h1 += cw[j] * v[1];
         h2 += cw[j] * v[2];
       }
     } else {
       const std::uint8_t* px = row + 3 * static_cast<std::size_t>(base[x]);
-      for (int j = 0; j < n; ++j) {
+      h0 = cw[0] * kByteValue[px[0]];
+      h1 = cw[0] * kByteValue[px[1]];
+      h2 = cw[0] * kByteValue[px[2]];
+      for (int j = 1; j < n; ++j) {
         h0 += cw[j] * kByteValue[px[3 * j]];
         h1 += cw[j] * kByteValue[px[3 * j + 1]];
         h2 += cw[j] * kByteValue[px[3 * j + 2]];

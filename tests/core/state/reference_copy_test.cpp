@@ -145,14 +145,54 @@ TEST(ReferenceCopy, ShrinkMatchesTheEarlierArithmeticByteForByte) {
   struct Case {
     int sw, sh, bits, w, h;
   };
+  // Spans of 1 to 5 and many cells (whole and fractional factors, so both
+  // equal and mixed cell counts), odd sizes, single-pixel rows and columns.
   const Case cases[] = {
       {37, 23, 24, 11, 10},   {37, 23, 8, 11, 10},   {100, 50, 24, 33, 17}, {100, 50, 8, 33, 17},
       {20, 20, 24, 20, 20},   {41, 13, 24, 40, 13},  {7, 9, 8, 1, 1},       {640, 480, 24, 213, 160},
       {640, 480, 8, 213, 160}, {513, 257, 24, 10, 256},
+      {802, 602, 24, 401, 301}, {802, 602, 8, 401, 301}, {90, 60, 24, 30, 20}, {120, 96, 24, 30, 24},
+      {125, 75, 24, 50, 30},  {125, 75, 8, 50, 30},  {801, 3, 24, 300, 1},  {5, 700, 24, 1, 263},
+      {333, 1, 8, 1, 1},      {1, 1, 24, 1, 1},
   };
   std::uint32_t seed = 99;
   for (const Case& c : cases) {
     const Store src = Noise(c.sw, c.sh, c.bits, seed++);
+    EXPECT_EQ(Shrink(src, c.w, c.h), ref::Shrink(src, c.w, c.h))
+        << c.sw << "x" << c.sh << " " << c.bits << " bit -> " << c.w << "x" << c.h;
+  }
+}
+
+// Pictures that are black but for a few pixels, each alone in the cells a
+// target pixel takes at full weight, so that many quotients are exactly half
+// way between two channel values and must be rounded from the exact sums.
+TEST(ReferenceCopy, ShrinkHalfWayQuotientsMatchTheEarlierArithmetic) {
+  struct Case {
+    int sw, sh, bits, w, h;
+    std::uint8_t value;  // value / (factor x * factor y) is a half
+  };
+  const Case cases[] = {
+      {20, 20, 24, 10, 10, 6},  {40, 30, 24, 20, 10, 9},  {30, 20, 24, 10, 10, 15},
+      {64, 64, 24, 16, 16, 40}, {24, 24, 8, 12, 12, 10},  {36, 24, 8, 12, 12, 27},
+  };
+  for (const Case& c : cases) {
+    Store src = testing::Blank(c.sw, c.sh, c.bits);
+    if (c.bits == 8) {
+      // Index 1 is the lit colour; the other entries stay black.
+      for (int ch = 0; ch < 3; ++ch) src[bmp::kPaletteOffset + 4 + ch] = c.value;
+    }
+    const int fx = c.sw / c.w, fy = c.sh / c.h;
+    for (int y = 0; y < c.sh; ++y)
+      for (int x = 0; x < c.sw; ++x) {
+        std::uint8_t* p = testing::Px(src, x, y);
+        // The first cell of every other target pixel's span is lit.
+        const bool lit = x % fx == 0 && y % fy == 0 && (x / fx + y / fy) % 2 == 0;
+        if (c.bits == 8) {
+          p[0] = lit ? 1 : 0;
+        } else {
+          p[0] = p[1] = p[2] = lit ? c.value : 0;
+        }
+      }
     EXPECT_EQ(Shrink(src, c.w, c.h), ref::Shrink(src, c.w, c.h))
         << c.sw << "x" << c.sh << " " << c.bits << " bit -> " << c.w << "x" << c.h;
   }
