@@ -18,6 +18,12 @@ namespace tav1 {
 // not positive; throws StateError when src is not a valid store.
 Store Shrink(const Store& src, int w, int h);
 
+// Which column-sum kernel Shrink runs: the best this CPU has (Auto), or one
+// chosen by tests so that each is compared with the reference on any machine
+// that can run it. Returns false (and changes nothing) when the CPU cannot.
+enum class ShrinkKernel { Auto, Scalar, Avx2 };
+bool UseShrinkKernel(ShrinkKernel k);
+
 // ShrinkName: ReplaceExtension(keepFName, "_small.bmp").
 inline std::string ShrinkNameFor(const std::string& keepFName) {
   return ReplaceExtension(keepFName, "_small.bmp");

@@ -78,6 +78,9 @@ TEST(ReferenceCopy, RotationMatchesThePixelRuleByteForByte) {
 
 // ---- shrink: the earlier implementation, single-threaded ----
 
+// Every column-sum kernel this CPU can run.
+constexpr ShrinkKernel kKernels[] = {ShrinkKernel::Scalar, ShrinkKernel::Avx2};
+
 namespace ref {
 
 constexpr long double kEpsilon = 0.000001L;
@@ -155,12 +158,17 @@ TEST(ReferenceCopy, ShrinkMatchesTheEarlierArithmeticByteForByte) {
       {125, 75, 24, 50, 30},  {125, 75, 8, 50, 30},  {801, 3, 24, 300, 1},  {5, 700, 24, 1, 263},
       {333, 1, 8, 1, 1},      {1, 1, 24, 1, 1},
   };
-  std::uint32_t seed = 99;
-  for (const Case& c : cases) {
-    const Store src = Noise(c.sw, c.sh, c.bits, seed++);
-    EXPECT_EQ(Shrink(src, c.w, c.h), ref::Shrink(src, c.w, c.h))
-        << c.sw << "x" << c.sh << " " << c.bits << " bit -> " << c.w << "x" << c.h;
+  for (const ShrinkKernel kernel : kKernels) {
+    if (!UseShrinkKernel(kernel)) continue;
+    std::uint32_t seed = 99;
+    for (const Case& c : cases) {
+      const Store src = Noise(c.sw, c.sh, c.bits, seed++);
+      EXPECT_EQ(Shrink(src, c.w, c.h), ref::Shrink(src, c.w, c.h))
+          << c.sw << "x" << c.sh << " " << c.bits << " bit -> " << c.w << "x" << c.h << ", kernel "
+          << static_cast<int>(kernel);
+    }
   }
+  UseShrinkKernel(ShrinkKernel::Auto);
 }
 
 // Pictures that are black but for a few pixels, each alone in the cells a
@@ -193,9 +201,14 @@ TEST(ReferenceCopy, ShrinkHalfWayQuotientsMatchTheEarlierArithmetic) {
           p[0] = p[1] = p[2] = lit ? c.value : 0;
         }
       }
-    EXPECT_EQ(Shrink(src, c.w, c.h), ref::Shrink(src, c.w, c.h))
-        << c.sw << "x" << c.sh << " " << c.bits << " bit -> " << c.w << "x" << c.h;
+    for (const ShrinkKernel kernel : kKernels) {
+      if (!UseShrinkKernel(kernel)) continue;
+      EXPECT_EQ(Shrink(src, c.w, c.h), ref::Shrink(src, c.w, c.h))
+          << c.sw << "x" << c.sh << " " << c.bits << " bit -> " << c.w << "x" << c.h << ", kernel "
+          << static_cast<int>(kernel);
+    }
   }
+  UseShrinkKernel(ShrinkKernel::Auto);
 }
 
 }  // namespace
