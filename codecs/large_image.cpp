@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -44,6 +45,27 @@ void ReserveLarge(std::vector<std::uint8_t>& store, std::size_t bytes) {
     Populate(mid, last);  // no second thread to be had: all on this one
   }
   Populate(first, mid);
+  if (other.joinable()) other.join();
+}
+
+void CopyLarge(std::vector<std::uint8_t>& dst, const std::vector<std::uint8_t>& src) {
+  if (&dst == &src) return;
+  const std::size_t n = src.size();
+  if (n < kLargeBytes) {
+    dst = src;
+    return;
+  }
+  if (dst.capacity() < n) ReserveLarge(dst, n);
+  dst.resize(n);  // zero-fills only what the store grows by
+  const std::size_t half = n / 2;
+  auto copy = [&](std::size_t b, std::size_t e) { std::memcpy(dst.data() + b, src.data() + b, e - b); };
+  std::thread other;
+  try {
+    other = std::thread(copy, half, n);
+  } catch (const std::system_error&) {
+    copy(half, n);
+  }
+  copy(0, half);
   if (other.joinable()) other.join();
 }
 

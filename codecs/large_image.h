@@ -21,4 +21,8 @@ std::vector<std::uint8_t> MakeLargeImage(std::int32_t width, std::int32_t height
 // the same way; for stores then filled by copying.
 void ReserveLarge(std::vector<std::uint8_t>& store, std::size_t bytes);
 
+// dst := byte copy of src. A large copy runs in two halves on two threads (a
+// store too small is first replaced as by ReserveLarge).
+void CopyLarge(std::vector<std::uint8_t>& dst, const std::vector<std::uint8_t>& src);
+
 }  // namespace tav1::bmp

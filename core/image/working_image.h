@@ -60,13 +60,12 @@ struct WorkingImage {
   bool LoadRejected = false;
   bool ReadyFlag = false;
 
-  // Geometry from ImageWidth/ImageHeight, then result := byte copy of source.
-  // A result store too small for the copy is first made anew with its pages
-  // faulted in from both cores, not one page at a time inside the copy.
+  // Geometry from ImageWidth/ImageHeight, then result := byte copy of source
+  // (a large one copied on both cores, into a store whose pages are faulted
+  // in beforehand where it must grow).
   void GeometryStep() {
     geo = Geometry::From(ImageWidth, ImageHeight);
-    if (MemStBmp2.capacity() < MemStBmp1.size()) bmp::ReserveLarge(MemStBmp2, MemStBmp1.size());
-    MemStBmp2 = MemStBmp1;
+    bmp::CopyLarge(MemStBmp2, MemStBmp1);
   }
   int Stride() const { return biBitFlag == 8 ? geo.XBytes08 : geo.XBytes24; }
   std::size_t RowsOffset() const { return bmp::RowsOffset(biBitFlag); }
