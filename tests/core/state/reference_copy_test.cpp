@@ -193,8 +193,9 @@ TEST(ReferenceCopy, ShrinkHalfWayQuotientsMatchTheEarlierArithmetic) {
     for (int y = 0; y < c.sh; ++y)
       for (int x = 0; x < c.sw; ++x) {
         std::uint8_t* p = testing::Px(src, x, y);
-        // The first cell of every other target pixel's span is lit.
-        const bool lit = x % fx == 0 && y % fy == 0 && (x / fx + y / fy) % 2 == 0;
+        // The first cell of the target pixels on the diagonal is lit: one
+        // half-way quotient a target row, at every place along the row.
+        const bool lit = x % fx == 0 && y % fy == 0 && x / fx == y / fy;
         if (c.bits == 8) {
           p[0] = lit ? 1 : 0;
         } else {
