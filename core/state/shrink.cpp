@@ -5,9 +5,9 @@
 #include <atomic>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <immintrin.h>
-#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -111,8 +111,10 @@ constexpr auto kByteValue = [] {
 // i = floor(q) and f = q - i (exact), |f - 0.5| > r (f - 0.5 is exact for
 // f >= 0.25, and at least 0.25 > r in magnitude below) puts the exact
 // quotient on the same side of i + 0.5 as q and within 0.5 of i or i + 1, so
-// its rounding, half to even, clamped to 255, is min(i + (f > 0.5), 255). No
-// product or sum underflows: weights are 0 or at least 2^-53.
+// its rounding, half to even, clamped to 255, is min(i + (f > 0.5), 255).
+// Nothing comes near the underflow range: a weight is 0 or a multiple of the
+// last place of a span end, at least 2^-53 times the smaller of 1 and the
+// factor.
 constexpr double kErrPerCell = 0x1p-51;
 
 // The column spans of the estimate, padded to one cell count n for all target
@@ -215,7 +217,8 @@ bool UseAvx2() {
 
 // Cell j's channels from px, the column's first cell: 24 bits read four bytes.
 template <int Bits>
-__attribute__((target("avx2"))) inline __m256d CellAvx2(const std::uint8_t* px, int j, const double (*palette)[4]) {
+__attribute__((target("avx2"))) inline __m256d CellAvx2(const std::uint8_t* px, int j,
+                                                        const double (*palette)[4]) {
   if constexpr (Bits == 8) {
     return _mm256_loadu_pd(palette[px[j]]);
   } else {
@@ -242,7 +245,8 @@ __attribute__((target("avx2"))) void EstimateRowAvx2(const std::uint8_t* row, co
     const double* cw = weight + static_cast<std::size_t>(n) * static_cast<std::size_t>(x);
     const std::uint8_t* px = row + (Bits == 8 ? 1 : 3) * static_cast<std::size_t>(base[x]);
     __m256d h = _mm256_mul_pd(_mm256_broadcast_sd(cw), CellAvx2<Bits>(px, 0, palette));
-    for (int j = 1; j < n; ++j) h = _mm256_add_pd(h, _mm256_mul_pd(_mm256_broadcast_sd(cw + j), CellAvx2<Bits>(px, j, palette)));
+    for (int j = 1; j < n; ++j)
+      h = _mm256_add_pd(h, _mm256_mul_pd(_mm256_broadcast_sd(cw + j), CellAvx2<Bits>(px, j, palette)));
     const std::size_t k = 3 * static_cast<std::size_t>(x);
     const __m128d h01 = _mm256_castpd256_pd128(h), h2 = _mm256_extractf128_pd(h, 1);
     if constexpr (Keep) {
@@ -251,7 +255,8 @@ __attribute__((target("avx2"))) void EstimateRowAvx2(const std::uint8_t* row, co
     }
     // Three lanes stored as two and one: a four-wide store overlapping the
     // next column's load would defeat store forwarding.
-    __m128d a01 = _mm_mul_pd(_mm256_castpd256_pd128(vrw), h01), a2 = _mm_mul_sd(_mm256_castpd256_pd128(vrw), h2);
+    const __m128d rw2 = _mm256_castpd256_pd128(vrw);
+    __m128d a01 = _mm_mul_pd(rw2, h01), a2 = _mm_mul_sd(rw2, h2);
     if constexpr (!First) {
       a01 = _mm_add_pd(_mm_loadu_pd(acc + k), a01);
       a2 = _mm_add_sd(_mm_load_sd(acc + k + 2), a2);
@@ -427,8 +432,9 @@ void Reduce(const ReduceJob& job, int yBegin, int yEnd) {
     // product is exact in double.
     const double errScale = static_cast<double>(rn * job.padded->n + 4) * kErrPerCell;
     std::uint8_t* out = job.dstRow[y];
-    if (avx2 ? SettleAvx2(acc.data(), invA, errScale, out, n3) : Settle(acc.data(), invA, errScale, out, n3))
-      continue;
+    const bool settled =
+        avx2 ? SettleAvx2(acc.data(), invA, errScale, out, n3) : Settle(acc.data(), invA, errScale, out, n3);
+    if (settled) continue;
     for (int x = 0; x < w; ++x) {
       const std::size_t k = 3 * static_cast<std::size_t>(x);
       std::uint8_t unused[3];
