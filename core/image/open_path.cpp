@@ -1,5 +1,7 @@
 #include "core/image/open_path.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -124,6 +126,13 @@ FilePtr OpenForDecoding(const std::string& path, WorkingImage& img, OpenPort& po
   return f;
 }
 
+// True unless the file's interlace method (byte 28, in the IHDR chunk every PNG
+// starts with) says rows come once each. Read beside the decoder's position.
+bool PngInterlaced(std::FILE* file) {
+  unsigned char method = 1;
+  return ::pread(::fileno(file), &method, 1, 28) != 1 || method != 0;
+}
+
 // A decoded picture and the writer of its temporary BMP, which may still be
 // writing from the store. The writer is declared last so it is destroyed
 // first and never writes from freed memory (assigning a Decoded does not
@@ -172,7 +181,9 @@ std::size_t BandRows(std::size_t stride) { return std::max<std::size_t>(1, (std:
 //
 // With a non-empty bandedTemp, the temporary BMP of that name is written while
 // decoding goes on: the header first, then each band of rows once the decoder
-// has moved past it. Only for readers that give every row exactly once.
+// has moved past it. A reader that asks for a row again (an interlaced
+// picture comes in passes) ends the banding: the rows are written once more,
+// whole, after the last pass, over what the earlier bands put there.
 template <class Reader, class AfterHeader>
 Decoded DecodeToStore24(const std::string& path, std::FILE* file, const char* broken, WorkingImage& img,
                         OpenPort& port, AfterHeader&& afterHeader, const std::string& bandedTemp) {
@@ -211,11 +222,16 @@ Decoded DecodeToStore24(const std::string& path, std::FILE* file, const char* br
       d.temp = std::make_unique<BackgroundFileWriter>(bandedTemp);
       d.temp->Put(0, d.store.data(), bmp::kRows24Offset);
     }
+    int asked = -1;
+    bool again = false;
     reader.ReadRows([&](int y) {
-      rowsDone(y);  // asked for row y: the rows above it are complete
+      again = again || y <= asked;
+      asked = y;
+      if (!again) rowsDone(y);  // asked for row y: the rows above it are complete
       return base + static_cast<std::size_t>(h - 1 - y) * stride;
     });
-    rowsDone(h);
+    if (again && d.temp) d.temp->Put(bmp::kRows24Offset, base, static_cast<std::size_t>(h) * stride);
+    if (!again) rowsDone(h);
   } catch (const CodecError& e) {
     d.temp.reset();  // stops the writer before the store goes
     RejectDamaged(img, port, path, broken, e.what());
@@ -258,11 +274,12 @@ void PngCheck2(const std::string& path, WorkingImage& img, const OpenedNames& na
   port.RecreateImageWindow();
   const FilePtr file = OpenForDecoding(path, img, port);
   if (!file) return;
-  // Interlaced rows arrive once per pass, so the file is written after decoding.
-  Decoded d = DecodeToStore24<PngReader>(
-      path, file.get(), openmsg::kPngBroken, img, port, [&] { port.SetStatus(openmsg::kReadingPng, true); }, {});
-  if (d.store.empty()) return;
+  // Interlaced rows arrive once per pass, so their file is written after decoding.
   const std::string tempPath = names.PathTemp1 + tempname::kPng;
+  Decoded d = DecodeToStore24<PngReader>(path, file.get(), openmsg::kPngBroken, img, port,
+                                         [&] { port.SetStatus(openmsg::kReadingPng, true); },
+                                         PngInterlaced(file.get()) ? std::string() : tempPath);
+  if (d.store.empty()) return;
   if (!WriteTemp(path, tempPath, d, img, port)) return;
   // The same check a BMP file gets, on the bytes just written to the temporary file.
   BmpCheckBytes(tempPath, std::move(d.store), img, port);

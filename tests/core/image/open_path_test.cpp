@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <png.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -89,6 +90,33 @@ Bytes JpegBrokenAfterStart(int w, int h) {
     if (jpg[i] == 0xFF && jpg[i + 1] == 0xC4) lastTable = i;
   for (std::size_t k = 0; k < 16; ++k) jpg[lastTable + 5 + k] = 0xFF;
   return jpg;
+}
+
+// An Adam7-interlaced PNG of a 24-bit store, written straight through libpng.
+Bytes InterlacedPngOf(const Bytes& store) {
+  const tav1::bmp::HeaderView h = tav1::CheckFixedImage(store);
+  const std::size_t stride = static_cast<std::size_t>(tav1::bmp::Stride24(h.width));
+  Bytes out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(
+      png, &out,
+      [](png_structp p, png_bytep data, png_size_t n) {
+        auto* o = static_cast<Bytes*>(png_get_io_ptr(p));
+        o->insert(o->end(), data, data + n);
+      },
+      nullptr);
+  png_set_IHDR(png, info, h.width, h.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_set_bgr(png);
+  const int passes = png_set_interlace_handling(png);
+  for (int pass = 0; pass < passes; ++pass)
+    for (int y = 0; y < h.height; ++y)
+      png_write_row(png, store.data() + 54 + static_cast<std::size_t>(h.height - 1 - y) * stride);
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
 }
 
 // Entries of a folder whose names start with a dot: hidden scratch files.
@@ -288,25 +316,39 @@ TEST_F(OpenPathTest, TempFolderAndCleanUp) {
   tav1::DeleteTempFiles(t + "missing/");  // nothing there: no error
 }
 
-// The temporary BMP is written by bands while the JPEG decodes; it must come
+// The temporary BMP is written by bands while the picture decodes (JPEG and
+// non-interlaced PNG; an interlaced PNG's rows come in passes); it must come
 // out byte for byte as a whole-store write gives it, and replace a longer
 // older file completely.
-TEST_F(OpenPathTest, JpegTempFileMatchesTheStoreWrittenWhole) {
-  const std::string temp = names_.PathTemp1 + "TAV1tmp1.bmp";
-  std::ofstream(temp, std::ios::binary) << std::string(5 << 20, '\x7f');
+TEST_F(OpenPathTest, TempFileMatchesTheStoreWrittenWhole) {
   // 1001 wide: one padding byte a row; 1000 rows are several bands.
-  const std::string path = Put("big.jpg", JpegOf(1001, 1000));
-  ASSERT_EQ(Open(path), OpenOutcome::Accepted);
-  const std::string whole = (dir_ / "whole.bmp").string();
-  tav1::WriteBmp(whole, img_.MemStBmp1);
-  EXPECT_EQ(tav1::ReadFileBytes(temp), tav1::ReadFileBytes(whole));
-  const std::size_t stride = 3004;
-  for (std::size_t row = 0; row < 1000; ++row)
-    ASSERT_EQ(img_.MemStBmp1[54 + row * stride + 3003], 0) << "padding of row " << row;
-  EXPECT_TRUE(HiddenIn(names_.PathTemp1).empty());
-
+  const Bytes store = ExpectedFixed(Recipe(1001, 1000, 24));
+  struct Case {
+    const char* fileName;
+    Bytes bytes;
+    const char* tempName;
+  };
+  const Case cases[] = {
+      {"big.jpg", JpegOf(1001, 1000), "TAV1tmp1.bmp"},
+      {"big.png", PngOf(store, dir_ / "scratch.png"), "TAV1tmp2.bmp"},
+      {"adam7.png", InterlacedPngOf(store), "TAV1tmp2.bmp"},
+  };
+  for (const Case& c : cases) {
+    const std::string temp = names_.PathTemp1 + c.tempName;
+    std::ofstream(temp, std::ios::binary) << std::string(5 << 20, '\x7f');
+    ASSERT_EQ(Open(Put(c.fileName, c.bytes)), OpenOutcome::Accepted) << c.fileName;
+    if (c.bytes[0] == 0x89) {  // PNG is lossless
+      EXPECT_TRUE(img_.MemStBmp1 == store) << c.fileName;
+    }
+    const std::string whole = (dir_ / "whole.bmp").string();
+    tav1::WriteBmp(whole, img_.MemStBmp1);
+    EXPECT_TRUE(tav1::ReadFileBytes(temp) == tav1::ReadFileBytes(whole)) << c.fileName;
+    for (std::size_t row = 0; row < 1000; ++row)
+      ASSERT_EQ(img_.MemStBmp1[54 + row * 3004 + 3003], 0) << c.fileName << ": padding of row " << row;
+    EXPECT_TRUE(HiddenIn(names_.PathTemp1).empty()) << c.fileName;
+  }
   ASSERT_EQ(Open(Put("small.jpg", JpegOf(7, 3))), OpenOutcome::Accepted);
-  EXPECT_EQ(tav1::ReadFileBytes(temp), img_.MemStBmp1);
+  EXPECT_EQ(tav1::ReadFileBytes(names_.PathTemp1 + "TAV1tmp1.bmp"), img_.MemStBmp1);
 }
 
 // A temporary file that cannot be made or written refuses the open with its
