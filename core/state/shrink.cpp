@@ -9,6 +9,8 @@
 #include <cstring>
 #include <immintrin.h>
 #include <limits>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "codecs/bmp_layout.h"
@@ -75,6 +77,50 @@ std::uint8_t RoundChannel(double sum, float a) {
   if (q >= 255.0L) return 255;
   return static_cast<std::uint8_t>(RoundHalfEvenNonNegative(q));
 }
+
+// RoundChannel(sum, a) for one a, by table: the quotient and its rounding are
+// non-decreasing in sum (a correctly rounded division is monotonic), so the
+// channel is the number of n in 1..255 whose threshold, the least double sum
+// with RoundChannel(sum, a) >= n, is at most sum. The thresholds are found
+// with RoundChannel itself, so the table gives exactly its results while
+// saving a long-double division and a conversion per channel.
+class ChannelRounder {
+ public:
+  explicit ChannelRounder(float a) {
+    // Non-negative doubles are ordered like their bit patterns.
+    const std::uint64_t inf = std::bit_cast<std::uint64_t>(std::numeric_limits<double>::infinity());
+    for (int n = 1; n <= 255; ++n) {
+      std::uint64_t lo = 0, hi = inf;  // RoundChannel(lo) < n <= RoundChannel(hi)
+      while (hi - lo > 1) {
+        const std::uint64_t mid = lo + (hi - lo) / 2;
+        if (RoundChannel(std::bit_cast<double>(mid), a) >= n) {
+          hi = mid;
+        } else {
+          lo = mid;
+        }
+      }
+      threshold_[n] = std::bit_cast<double>(hi);
+    }
+    threshold_[0] = -std::numeric_limits<double>::infinity();
+    threshold_[256] = std::numeric_limits<double>::infinity();
+    // An estimate only; the steps below make the result exact.
+    scale_ = 1.0 / static_cast<double>(a);
+  }
+
+  // sum >= 0 (the sums of non-negative products).
+  std::uint8_t operator()(double sum) const {
+    // Nearest to sum / a, so the steps are mostly not taken.
+    const double e = sum * scale_ + 0.5;
+    int n = e < 0.0 ? 0 : e > 255.0 ? 255 : static_cast<int>(e);
+    while (sum >= threshold_[n + 1]) ++n;
+    while (sum < threshold_[n]) --n;
+    return static_cast<std::uint8_t>(n);
+  }
+
+ private:
+  double threshold_[257];
+  double scale_;
+};
 
 // Byte values as doubles: a double widens to long double exactly, so
 // wt * kByteValue[v] is the same product as wt * v, without converting v
@@ -325,6 +371,13 @@ bool Settle(const double* acc, double invA, double errScale, std::uint8_t* out, 
   return _mm_movemask_pd(unsettled) == 0;
 }
 
+// Settle's test for one estimate, in the same operations.
+inline bool Unsettled(double estimate, double invA, double errScale) {
+  const double q = estimate * invA;
+  const double f = q - static_cast<double>(static_cast<int>(q));
+  return !(std::fabs(f - 0.5) > q * errScale);
+}
+
 // Settle with four estimates a vector: the same operations, sixteen
 // channels a step.
 __attribute__((target("avx2"))) bool SettleAvx2(const double* acc, double invA, double errScale,
@@ -381,6 +434,37 @@ void ExactPixel(const std::uint8_t* const* srcRow, const std::uint8_t* palette, 
   sum[2] = s2;
 }
 
+// The exact sums of all pixels of target row y into sum[0 .. 3w), in the same
+// order per pixel as ExactPixel; only the loops are interchanged, so that one
+// source row feeds the whole target row (the sums of neighbouring pixels are
+// independent, so their extended-precision chains overlap).
+template <int Bits>
+void ExactRow(const std::uint8_t* const* srcRow, const std::uint8_t* palette, const Spans& cols,
+              const Spans& rows, int w, int y, double* sum) {
+  std::fill(sum, sum + 3 * static_cast<std::size_t>(w), 0.0);
+  const std::size_t ry = static_cast<std::size_t>(y);
+  const double* rowWeight = rows.weight.data() + rows.offset[ry];
+  for (int ri = 0; ri < rows.count[ry]; ++ri) {
+    const std::uint8_t* row = srcRow[rows.first[ry] + ri];
+    const double rw = rowWeight[ri];
+    for (int x = 0; x < w; ++x) {
+      const std::size_t cx = static_cast<std::size_t>(x);
+      const double* cw = cols.weight.data() + cols.offset[cx];
+      double* sx = sum + 3 * cx;
+      for (int j = 0; j < cols.count[cx]; ++j) {
+        const std::size_t i = static_cast<std::size_t>(cols.first[cx] + j);
+        const std::uint8_t* p = Bits == 8 ? palette + 4 * static_cast<std::size_t>(row[i]) : row + 3 * i;
+        // Weight product and additions in extended precision; each sum is
+        // stored to double after every step (in the row's array).
+        const long double wt = static_cast<long double>(cw[j]) * rw;
+        sx[0] = static_cast<double>(sx[0] + wt * kByteValue[p[0]]);
+        sx[1] = static_cast<double>(sx[1] + wt * kByteValue[p[1]]);
+        sx[2] = static_cast<double>(sx[2] + wt * kByteValue[p[2]]);
+      }
+    }
+  }
+}
+
 struct ReduceJob {
   const std::uint8_t* const* srcRow;
   const std::uint8_t* palette;      // the store's BGRA entries
@@ -391,6 +475,14 @@ struct ReduceJob {
   const Spans* cols;
   const Spans* rows;
   const PaddedCols* padded;
+  // The exact channels' rounding table, built by the first row that needs it.
+  std::once_flag* rounderMade;
+  std::optional<ChannelRounder>* rounder;
+
+  const ChannelRounder& Rounder() const {
+    std::call_once(*rounderMade, [this] { rounder->emplace(a); });
+    return **rounder;
+  }
 };
 
 // Fills target rows [yBegin, yEnd).
@@ -399,6 +491,7 @@ void Reduce(const ReduceJob& job, int yBegin, int yEnd) {
   const int w = job.w;
   const std::size_t n3 = 3 * static_cast<std::size_t>(w);
   std::vector<double> acc(n3), kept(n3);
+  std::vector<int> unsettled;  // columns of the current row the estimates leave open
   const bool avx2 = UseAvx2();
   int keptRow = -1;  // the source row whose sums are in `kept`
   const Spans& rows = *job.rows;
@@ -435,13 +528,26 @@ void Reduce(const ReduceJob& job, int yBegin, int yEnd) {
     const bool settled =
         avx2 ? SettleAvx2(acc.data(), invA, errScale, out, n3) : Settle(acc.data(), invA, errScale, out, n3);
     if (settled) continue;
+    unsettled.clear();
     for (int x = 0; x < w; ++x) {
       const std::size_t k = 3 * static_cast<std::size_t>(x);
-      std::uint8_t unused[3];
-      if (Settle(acc.data() + k, invA, errScale, unused, 3)) continue;
+      if (Unsettled(acc[k], invA, errScale) || Unsettled(acc[k + 1], invA, errScale) ||
+          Unsettled(acc[k + 2], invA, errScale))
+        unsettled.push_back(x);
+    }
+    const ChannelRounder& round = job.Rounder();
+    if (unsettled.size() > static_cast<std::size_t>(w) / 16) {
+      // Many (a picture of few values on a regular grid can make them all):
+      // the whole row, its pixels' chains overlapping.
+      ExactRow<Bits>(job.srcRow, job.palette, *job.cols, rows, w, y, acc.data());
+      for (std::size_t k = 0; k < n3; ++k) out[k] = round(acc[k]);
+      continue;
+    }
+    for (const int x : unsettled) {
+      const std::size_t k = 3 * static_cast<std::size_t>(x);
       double exact[3];
       ExactPixel<Bits>(job.srcRow, job.palette, *job.cols, rows, x, y, exact);
-      for (int c = 0; c < 3; ++c) out[k + static_cast<std::size_t>(c)] = RoundChannel(exact[c], job.a);
+      for (int c = 0; c < 3; ++c) out[k + static_cast<std::size_t>(c)] = round(exact[c]);
     }
   }
 }
@@ -500,7 +606,10 @@ Store Shrink(const Store& src, int w, int h) {
   if (sv.bits == 8)
     for (int i = 0; i < 256; ++i)
       for (int c = 0; c < 3; ++c) paletteValue[i][c] = palette[4 * i + c];
-  const ReduceJob job{srcRow.data(), palette, paletteValue, dstRow.data(), w, a, &cols, &rows, &padded};
+  std::once_flag rounderMade;
+  std::optional<ChannelRounder> rounder;
+  const ReduceJob job{srcRow.data(), palette, paletteValue, dstRow.data(), w, a,
+                      &cols, &rows, &padded, &rounderMade, &rounder};
   // Target rows are independent: bands of them on two threads (fast_rows.h),
   // small enough that a thread scheduled late holds the other up little.
   fast::RunInRounds(

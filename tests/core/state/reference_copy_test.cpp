@@ -172,34 +172,38 @@ TEST(ReferenceCopy, ShrinkMatchesTheEarlierArithmeticByteForByte) {
 }
 
 // Pictures that are black but for a few pixels, each alone in the cells a
-// target pixel takes at full weight, so that many quotients are exactly half
-// way between two channel values and must be rounded from the exact sums.
+// target pixel takes at full weight, so that their quotients are exactly half
+// way between two channel values and must be rounded from the exact sums:
+// one such pixel a target row (on the diagonal, so at every place along a
+// row), or every target pixel.
 TEST(ReferenceCopy, ShrinkHalfWayQuotientsMatchTheEarlierArithmetic) {
   struct Case {
     int sw, sh, bits, w, h;
-    std::uint8_t value;  // value / (factor x * factor y) is a half
+    int value;  // value / (factor x * factor y) is a half; so is (2c + 1) value for channel c
+    bool everyPixel;
   };
   const Case cases[] = {
-      {20, 20, 24, 10, 10, 6},  {40, 30, 24, 20, 10, 9},  {30, 20, 24, 10, 10, 15},
-      {64, 64, 24, 16, 16, 40}, {24, 24, 8, 12, 12, 10},  {36, 24, 8, 12, 12, 27},
+      {20, 20, 24, 10, 10, 6, false},   {40, 30, 24, 20, 10, 9, false},  {30, 20, 24, 10, 10, 15, false},
+      {64, 64, 24, 16, 16, 40, false},  {24, 24, 8, 12, 12, 10, false},  {36, 24, 8, 12, 12, 27, false},
+      {128, 64, 24, 64, 32, 6, false},  {150, 64, 8, 50, 32, 9, false},  {20, 20, 24, 10, 10, 6, true},
+      {128, 64, 24, 64, 32, 10, true},  {150, 64, 8, 50, 32, 15, true},
   };
   for (const Case& c : cases) {
     Store src = testing::Blank(c.sw, c.sh, c.bits);
     if (c.bits == 8) {
       // Index 1 is the lit colour; the other entries stay black.
-      for (int ch = 0; ch < 3; ++ch) src[bmp::kPaletteOffset + 4 + ch] = c.value;
+      for (int ch = 0; ch < 3; ++ch)
+        src[bmp::kPaletteOffset + 4 + ch] = static_cast<std::uint8_t>((2 * ch + 1) * c.value);
     }
     const int fx = c.sw / c.w, fy = c.sh / c.h;
     for (int y = 0; y < c.sh; ++y)
       for (int x = 0; x < c.sw; ++x) {
         std::uint8_t* p = testing::Px(src, x, y);
-        // The first cell of the target pixels on the diagonal is lit: one
-        // half-way quotient a target row, at every place along the row.
-        const bool lit = x % fx == 0 && y % fy == 0 && x / fx == y / fy;
+        const bool lit = x % fx == 0 && y % fy == 0 && (c.everyPixel || x / fx == y / fy);
         if (c.bits == 8) {
           p[0] = lit ? 1 : 0;
         } else {
-          p[0] = p[1] = p[2] = lit ? c.value : 0;
+          for (int ch = 0; ch < 3; ++ch) p[ch] = static_cast<std::uint8_t>(lit ? (2 * ch + 1) * c.value : 0);
         }
       }
     for (const ShrinkKernel kernel : kKernels) {
