@@ -378,29 +378,34 @@ inline bool Unsettled(double estimate, double invA, double errScale) {
   return !(std::fabs(f - 0.5) > q * errScale);
 }
 
+// Settle's steps for four estimates: four channels as 32-bit integers.
+__attribute__((target("avx2"))) inline __m128i SettleFour(const double* p, __m256d invA, __m256d errScale,
+                                                          __m256d* unsettled) {
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m256d absMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+  const __m256d q = _mm256_mul_pd(_mm256_loadu_pd(p), invA);
+  const __m128i i = _mm256_cvttpd_epi32(q);
+  const __m256d di = _mm256_cvtepi32_pd(i);
+  const __m256d f = _mm256_sub_pd(q, di);
+  const __m256d t = _mm256_and_pd(_mm256_sub_pd(f, half), absMask);
+  *unsettled = _mm256_or_pd(*unsettled, _mm256_cmp_pd(t, _mm256_mul_pd(q, errScale), _CMP_LE_OQ));
+  const __m256d up = _mm256_and_pd(_mm256_cmp_pd(f, half, _CMP_GT_OQ), _mm256_set1_pd(1.0));
+  return _mm256_cvttpd_epi32(_mm256_add_pd(di, up));
+}
+
 // Settle with four estimates a vector: the same operations, sixteen
 // channels a step.
 __attribute__((target("avx2"))) bool SettleAvx2(const double* acc, double invA, double errScale,
                                                 std::uint8_t* out, std::size_t n) {
   const __m256d vInvA = _mm256_set1_pd(invA);
   const __m256d vErr = _mm256_set1_pd(errScale);
-  const __m256d half = _mm256_set1_pd(0.5);
-  const __m256d one = _mm256_set1_pd(1.0);
-  const __m256d absMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
   __m256d unsettled = _mm256_setzero_pd();
-  auto four = [&](const double* p) __attribute__((target("avx2"))) {
-    const __m256d q = _mm256_mul_pd(_mm256_loadu_pd(p), vInvA);
-    const __m128i i = _mm256_cvttpd_epi32(q);
-    const __m256d di = _mm256_cvtepi32_pd(i);
-    const __m256d f = _mm256_sub_pd(q, di);
-    const __m256d t = _mm256_and_pd(_mm256_sub_pd(f, half), absMask);
-    unsettled = _mm256_or_pd(unsettled, _mm256_cmp_pd(t, _mm256_mul_pd(q, vErr), _CMP_LE_OQ));
-    return _mm256_cvttpd_epi32(_mm256_add_pd(di, _mm256_and_pd(_mm256_cmp_pd(f, half, _CMP_GT_OQ), one)));
-  };
   std::size_t k = 0;
   for (; k + 16 <= n; k += 16) {
-    const __m128i lo = _mm_packs_epi32(four(acc + k), four(acc + k + 4));
-    const __m128i hi = _mm_packs_epi32(four(acc + k + 8), four(acc + k + 12));
+    const __m128i lo = _mm_packs_epi32(SettleFour(acc + k, vInvA, vErr, &unsettled),
+                                       SettleFour(acc + k + 4, vInvA, vErr, &unsettled));
+    const __m128i hi = _mm_packs_epi32(SettleFour(acc + k + 8, vInvA, vErr, &unsettled),
+                                       SettleFour(acc + k + 12, vInvA, vErr, &unsettled));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(lo, hi));
   }
   const bool settled = _mm256_movemask_pd(unsettled) == 0;
