@@ -69,7 +69,10 @@ enum class OpenOutcome { NoFile, UnknownExtension, Rejected, Accepted };
 // ends here silently with the status left as it is); main caption "TAV1" and
 // a blank status; LoadRejected cleared on rejection. Only Accepted lets the
 // caller go on.
-// JPEG and PNG pass through names.PathTemp1 + "TAV1tmp1.bmp" / "TAV1tmp2.bmp".
+// JPEG and PNG pass through names.PathTemp1 + "TAV1tmp1.bmp" / "TAV1tmp2.bmp",
+// written while the picture decodes. Once decoding has begun the old file of
+// that name is gone, so a file refused after that leaves neither it nor a
+// partial new one.
 OpenOutcome OpenChecks(const std::string& path, WorkingImage& img, OpenedNames& names, OpenPort& port);
 
 // The three checks. Each accepts the file (source store filled in the fixed
