@@ -4,9 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include <sys/mman.h>
-
 #include "codecs/bmp_layout.h"
+#include "codecs/large_image.h"
 #include "core/state/store_view.h"
 #include "core/tone/fast_rows.h"
 
@@ -76,48 +75,9 @@ void TurnRows(const std::uint8_t* const* srcRowTop, std::uint8_t* const* dstRowT
   }
 }
 
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23  // Linux 5.14; older kernels refuse it with EINVAL
-#endif
-
-// Faults in the whole pages [first, last) for writing, halves on two threads.
-// Only a hint: where the kernel refuses, the pages come at first touch as usual.
-void PopulateInParallel(std::uintptr_t first, std::uintptr_t last) {
-  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-  const std::uintptr_t mid = std::clamp((first + (last - first) / 2 + kHuge - 1) & ~(kHuge - 1), first, last);
-  auto populate = [](std::uintptr_t b, std::uintptr_t e) {
-    if (e > b) madvise(reinterpret_cast<void*>(b), e - b, MADV_POPULATE_WRITE);
-  };
-  fast::RunInRounds(
-      2, 1, [&](int part, int) { part == 0 ? populate(first, mid) : populate(mid, last); },
-      [](int) { return true; });
-}
-
 }  // namespace
 
-Store MakeLargeImage(int width, int height, int bits) {
-  const std::size_t bytes = static_cast<std::size_t>(bmp::ImageBytes(width, height, bits));
-  Store s;
-  s.reserve(bytes);
-  // A whole picture is written at once, so asking for huge pages before the
-  // first touch saves a page fault per 4 KiB (for 8000 x 8000 x 3 they cost
-  // more than the rotation itself). Only a hint: refused, the store is the same.
-  constexpr std::uintptr_t kPage = 4096;
-  const auto begin = reinterpret_cast<std::uintptr_t>(s.data());
-  const std::uintptr_t first = (begin + kPage - 1) & ~(kPage - 1);
-  const std::uintptr_t last = (begin + bytes) & ~(kPage - 1);
-  if (bytes >= (std::size_t{4} << 20) && last > first) {
-    madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    // The kernel clears every new page at its first touch, which for a whole
-    // picture costs more than the rotation itself. Fault the pages in from
-    // both cores at once (where the kernel knows how), so the zero fill below
-    // runs over memory that is already there.
-    PopulateInParallel(first, last);
-  }
-  s.resize(bytes);  // zero, as bmp::MakeImage leaves it
-  if (bytes != 0) bmp::WriteHeaders(s.data(), width, height, bits);
-  return s;
-}
+Store MakeLargeImage(int width, int height, int bits) { return bmp::MakeLargeImage(width, height, bits); }
 
 void RotateTargetRows(const std::uint8_t* const* srcRowTop, std::uint8_t* const* dstRowTop,
                       int srcW, int srcH, int bytesPerPixel, Turn turn, int yBegin, int yEnd) {

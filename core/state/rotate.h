@@ -34,7 +34,8 @@ void RotateTargetRows(const std::uint8_t* const* srcRowTop, std::uint8_t* const*
                       int srcW, int srcH, int bytesPerPixel, Turn turn, int yBegin, int yEnd);
 
 // bmp::MakeImage(width, height, bits), byte for byte, for a store that is about
-// to be filled whole: a large one is asked to be backed by huge pages.
+// to be filled whole: a large one has its pages faulted in from both cores
+// (bmp::MakeLargeImage).
 Store MakeLargeImage(int width, int height, int bits);
 
 // keepFName with its extension replaced: "photo.jpg" -> "photo" + suffix; a name
