@@ -189,10 +189,20 @@ void BackgroundFileWriter::Discard() noexcept {
 
 void BackgroundFileWriter::Put(std::uint64_t offset, const void* data, std::size_t n) {
   if (n == 0 || fd_ < 0) return;
-  if (!worker_.joinable()) return WriteRange({offset, static_cast<const std::uint8_t*>(data), n});
+  if (!worker_.joinable()) return WriteRange({offset, static_cast<const std::uint8_t*>(data), n, {}});
   {
     std::lock_guard<std::mutex> lock(m_);
-    queue_.push_back({offset, static_cast<const std::uint8_t*>(data), n});
+    queue_.push_back({offset, static_cast<const std::uint8_t*>(data), n, {}});
+  }
+  cv_.notify_one();
+}
+
+void BackgroundFileWriter::Post(std::function<void()> job) {
+  if (!job) return;
+  if (!worker_.joinable()) return job();
+  {
+    std::lock_guard<std::mutex> lock(m_);
+    queue_.push_back({0, nullptr, 0, std::move(job)});
   }
   cv_.notify_one();
 }
@@ -207,10 +217,14 @@ void BackgroundFileWriter::Run() {
       std::unique_lock<std::mutex> lock(m_);
       cv_.wait(lock, [&] { return closing_ || !queue_.empty(); });
       if (cancel_ || queue_.empty()) return;
-      r = queue_.front();
+      r = std::move(queue_.front());
       queue_.pop_front();
     }
-    WriteRange(r);
+    if (r.job) {
+      r.job();
+    } else {
+      WriteRange(r);
+    }
   }
 }
 

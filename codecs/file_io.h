@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -74,6 +75,12 @@ class BackgroundFileWriter {
   // Queues [data, data + n) for file offset `offset`. The bytes must stay
   // valid and unchanged until Finish() returns or the writer is destroyed.
   void Put(std::uint64_t offset, const void* data, std::size_t n);
+  // Queues a job to run on the writer's thread after the ranges queued before
+  // it, for work on the same bytes that may overlap the producer (counting
+  // them, say). It must not throw. Jobs still queued when the writer is
+  // destroyed without Finish() are dropped; without a second thread it runs
+  // at once.
+  void Post(std::function<void()> job);
   // Waits until every queued range is written, then publishes the file.
   // Throws CodecError on any failure since construction. Call once.
   void Finish();
@@ -84,6 +91,7 @@ class BackgroundFileWriter {
     std::uint64_t offset;
     const std::uint8_t* data;
     std::size_t n;
+    std::function<void()> job;  // set: run this instead of writing
   };
   void Run();
   void WriteRange(Range r);

@@ -400,8 +400,18 @@ void Editor::OpenChecked(const std::string& path) {
   EditorState& s = *s_;
   {
     BusyScope busy(s);
-    if (OpenChecks(path, s.img, s.names, view_) != OpenOutcome::Accepted) return;
+    // A JPEG is counted band by band while it decodes, on the thread that
+    // writes its temporary file, which has time to spare.
+    ChannelCounts counted;
+    std::int64_t countedRows = 0;
+    const DecodedRows countRows = [&](const std::uint8_t* first, int rows, std::size_t stride, int width) {
+      for (int r = 0; r < rows; ++r) CountRow24(first + static_cast<std::size_t>(r) * stride, width, counted);
+      countedRows += rows;
+    };
+    if (OpenChecks(path, s.img, s.names, view_, countRows) != OpenOutcome::Accepted) return;
     HistogramHooks hooks;
+    if (s.img.biBitFlag == 24 && countedRows == s.img.ImageHeight && s.img.ImageHeight > 0)
+      hooks.Counted = &counted;
     hooks.ShowBusy = [&](const std::string& t) {
       view_.SetStatus(t, true);
       view_.SetImageCaption(t);

@@ -284,7 +284,10 @@ bool MakeHstgrm_Main(WorkingImage& img, HistogramPictures& out, const HistogramH
           : CountThreads(static_cast<std::int64_t>(std::max(img.geo.Xend + 1, 0)) *
                          std::max(img.geo.Yend + 1, 0));
   bool ok = false;
-  if (img.biBitFlag == 8)
+  if (hooks.Counted != nullptr && img.biBitFlag == 24) {
+    counts = *hooks.Counted;
+    ok = true;
+  } else if (img.biBitFlag == 8)
     ok = CountColor08(img.MemStBmp1, img.geo, counts, hooks.PumpRow, threads);
   else if (img.biBitFlag == 24)
     ok = CountColor24(img.MemStBmp1, img.geo, counts, hooks.PumpRow, threads);

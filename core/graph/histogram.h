@@ -99,6 +99,9 @@ struct HistogramHooks {
   RowPump PumpRow;
   // Counting threads; 0 chooses CountThreads(pixels).
   int Threads = 0;
+  // Counts of every pixel of the 24-bit source store made while it was
+  // decoded: used instead of counting the store again.
+  const ChannelCounts* Counted = nullptr;
 };
 
 // The step after a picture has been loaded into img.MemStBmp1 with ImageWidth,

@@ -186,7 +186,8 @@ std::size_t BandRows(std::size_t stride) { return std::max<std::size_t>(1, (std:
 // whole, after the last pass, over what the earlier bands put there.
 template <class Reader, class AfterHeader>
 Decoded DecodeToStore24(const std::string& path, std::FILE* file, const char* broken, WorkingImage& img,
-                        OpenPort& port, AfterHeader&& afterHeader, const std::string& bandedTemp) {
+                        OpenPort& port, AfterHeader&& afterHeader, const std::string& bandedTemp,
+                        const DecodedRows& onRows = {}) {
   Decoded d;
   try {
     Reader reader(file);
@@ -216,6 +217,7 @@ Decoded DecodeToStore24(const std::string& path, std::FILE* file, const char* br
       std::uint8_t* from = end - static_cast<std::size_t>(done) * stride;
       d.temp->Put(static_cast<std::uint64_t>(from - d.store.data()), from,
                   static_cast<std::size_t>(done - sent) * stride);
+      if (onRows) d.temp->Post([&onRows, from, n = done - sent, stride, w] { onRows(from, n, stride, w); });
       sent = done;
     };
     if (!bandedTemp.empty()) {
@@ -252,12 +254,13 @@ void BmpCheck1(const std::string& path, WorkingImage& img, OpenPort& port) {
   BmpCheckBytes(path, std::move(bytes), img, port);
 }
 
-void JpgCheck1(const std::string& path, WorkingImage& img, const OpenedNames& names, OpenPort& port) {
+void JpgCheck1(const std::string& path, WorkingImage& img, const OpenedNames& names, OpenPort& port,
+               const DecodedRows& onRows) {
   port.SetStatus(openmsg::kReadingJpeg, true);
   const FilePtr file = OpenForDecoding(path, img, port);
   if (!file) return;
   const std::string tempPath = names.PathTemp1 + tempname::kJpeg;
-  Decoded d = DecodeToStore24<JpegReader>(path, file.get(), openmsg::kJpegBroken, img, port, [] {}, tempPath);
+  Decoded d = DecodeToStore24<JpegReader>(path, file.get(), openmsg::kJpegBroken, img, port, [] {}, tempPath, onRows);
   if (d.store.empty()) return;
   if (!WriteTemp(path, tempPath, d, img, port)) return;
   const bmp::HeaderView h = CheckFixedImage(d.store);
@@ -286,7 +289,8 @@ void PngCheck2(const std::string& path, WorkingImage& img, const OpenedNames& na
   port.SetStatus(openmsg::kBlank, true);
 }
 
-OpenOutcome OpenChecks(const std::string& path, WorkingImage& img, OpenedNames& names, OpenPort& port) {
+OpenOutcome OpenChecks(const std::string& path, WorkingImage& img, OpenedNames& names, OpenPort& port,
+                       const DecodedRows& onRows) {
   std::error_code ec;
   const auto st = std::filesystem::status(path, ec);
   // Only a regular file (or a link to one) is a picture: reading a pipe or a
@@ -301,7 +305,7 @@ OpenOutcome OpenChecks(const std::string& path, WorkingImage& img, OpenedNames& 
   if (ext == ".BMP") {
     BmpCheck1(path, img, port);
   } else if (ext == ".JPG" || ext == ".JPEG") {
-    JpgCheck1(path, img, names, port);
+    JpgCheck1(path, img, names, port, onRows);
   } else if (ext == ".PNG") {
     PngCheck2(path, img, names, port);
   } else {

@@ -9,6 +9,9 @@
 // they were; only LoadRejected is set (OpenChecks clears it again).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/image/open_report.h"
@@ -62,6 +65,14 @@ std::string Damaged(const std::string& fileName, const std::string& reason);
 
 enum class OpenOutcome { NoFile, UnknownExtension, Rejected, Accepted };
 
+// Bands of a picture's final 24-bit rows while it still decodes: `rows` stored
+// rows from `first`, `stride` bytes apart, the first `width` pixels of each
+// being the picture's. Called on the thread that writes the temporary file,
+// one band at a time, while decoding goes on in the stored rows above them;
+// the bytes stay unchanged afterwards. Lets the caller count a picture
+// without a pass of its own after the open. Must not throw.
+using DecodedRows = std::function<void(const std::uint8_t* first, int rows, std::size_t stride, int width)>;
+
 // Everything of an open up to the histogram: nothing when no regular file
 // exists at `path` (a folder, a pipe or a device included); status
 // "読み込み中..."; the names OpenedPath, OpenedName, OpenedExt and PathName2;
@@ -73,7 +84,13 @@ enum class OpenOutcome { NoFile, UnknownExtension, Rejected, Accepted };
 // written while the picture decodes. Once decoding has begun the old file of
 // that name is gone, so a file refused after that leaves neither it nor a
 // partial new one.
-OpenOutcome OpenChecks(const std::string& path, WorkingImage& img, OpenedNames& names, OpenPort& port);
+//
+// With onRows, a JPEG hands the rows of its source store to onRows, each at
+// most once, and every one of them before OpenChecks returns; nothing else
+// calls it. Only a caller that got ImageHeight rows of an accepted picture
+// has them all: a decoder asking for a row twice would end the bands early.
+OpenOutcome OpenChecks(const std::string& path, WorkingImage& img, OpenedNames& names, OpenPort& port,
+                       const DecodedRows& onRows = {});
 
 // The three checks. Each accepts the file (source store filled in the fixed
 // layout, biBitFlag, ImageWidth, ImageHeight, GrayPaletteFlag set, cursor set)
@@ -82,7 +99,8 @@ OpenOutcome OpenChecks(const std::string& path, WorkingImage& img, OpenedNames& 
 // makes it a byte copy of the source; filling it here as well would cost one
 // more full copy of the picture.
 void BmpCheck1(const std::string& path, WorkingImage& img, OpenPort& port);
-void JpgCheck1(const std::string& path, WorkingImage& img, const OpenedNames& names, OpenPort& port);
+void JpgCheck1(const std::string& path, WorkingImage& img, const OpenedNames& names, OpenPort& port,
+               const DecodedRows& onRows = {});
 void PngCheck2(const std::string& path, WorkingImage& img, const OpenedNames& names, OpenPort& port);
 
 // The temporary folder with a trailing "/": $TMPDIR when set and not empty, else /tmp.

@@ -105,6 +105,23 @@ TEST_F(FileIoTest, BackgroundWriterPlacesRangesAndPublishesOnFinish) {
   EXPECT_EQ(EntryCount(), 1u);  // no hidden file left
 }
 
+// Posted jobs run on the writer's thread in their turn among the ranges, all
+// before Finish returns; a writer destroyed unfinished runs no more of them.
+TEST_F(FileIoTest, BackgroundWriterRunsPostedJobsInOrderBeforeFinishReturns) {
+  const std::string path = (dir_ / "jobs.bmp").string();
+  std::string seen;  // written by the jobs only, read after Finish
+  {
+    tav1::BackgroundFileWriter w(path);
+    for (char c : std::string("abc")) {
+      w.Put(static_cast<std::uint64_t>(c - 'a'), "abc" + (c - 'a'), 1);
+      w.Post([&seen, c] { seen += c; });
+    }
+    w.Finish();
+    EXPECT_EQ(seen, "abc");
+  }
+  EXPECT_EQ(Slurp(path), "abc");
+}
+
 // Every failure surfaces at Finish (never at construction, so a producer can
 // report its own failure first), names the file and leaves no partial file.
 TEST_F(FileIoTest, BackgroundWriterFailuresThrowAtFinishAndLeaveNothingPartial) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "codecs/file_io.h"
+#include "codecs/jpeg_codec.h"
 #include "editor_fixture.h"
 
 namespace tav1::test {
@@ -522,4 +523,27 @@ TEST_F(EditorTest, SettingsDialogRadioGroupsClampAndWriteBack) {
 }
 
 }  // namespace
+// A JPEG is counted band by band while it decodes; the histogram must be the
+// one a count of the opened store gives. Several bands and a short last one.
+TEST_F(EditorTest, JpegCountedWhileDecodingGivesTheHistogramOfTheStore) {
+  const Store pic = MakeStore24(700, 1300, [](int x, int y) {
+    return TTriple{static_cast<std::uint8_t>((x * 7 + y) & 255), static_cast<std::uint8_t>((x ^ y) & 255),
+                   static_cast<std::uint8_t>((x * y) >> 9)};
+  });
+  const std::vector<std::uint8_t> jpeg = EncodeJpeg(pic, 90, false);
+  const std::string path = Pic("bands.jpg");
+  WriteFileAtomic(path, jpeg.data(), jpeg.size());
+  view.openAnswers.push_back(path);
+  ed->OpenButton1Click();
+  ASSERT_TRUE(S().img.ReadyFlag);
+
+  WorkingImage copy = S().img;
+  HistogramPictures recount;
+  ASSERT_TRUE(MakeHstgrm_Main(copy, recount));
+  EXPECT_EQ(S().hist.LinearFactor, recount.LinearFactor);
+  EXPECT_EQ(S().hist.LogFactor, recount.LogFactor);
+  EXPECT_TRUE(S().hist.HgrmBmp == recount.HgrmBmp);
+  EXPECT_TRUE(S().hist.HgrmBmpLn == recount.HgrmBmpLn);
+}
+
 }  // namespace tav1::test
