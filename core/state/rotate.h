@@ -20,7 +20,7 @@ enum class Turn {
 
 // Turns src (w x h, 8 or 24 bits). pumpRow, when set, runs once per target row
 // (the caller lets window events run there), on the calling thread: rows are
-// filled in rounds of four blocks of 64 on two threads, and a round's pumps run
+// filled in rounds of four blocks of 256 on two threads, and a round's pumps run
 // after it with no block running. The target is private to this call
 // until it returns, so an event cannot observe it half-written.
 // Throws StateError when src is not a valid 8- or 24-bit fixed-layout store.
@@ -32,6 +32,13 @@ Store RotateQuarter(const Store& src, Turn turn, const std::function<void()>& pu
 // srcW, srcH: source size; bytesPerPixel: 1 or 3.
 void RotateTargetRows(const std::uint8_t* const* srcRowTop, std::uint8_t* const* dstRowTop,
                       int srcW, int srcH, int bytesPerPixel, Turn turn, int yBegin, int yEnd);
+
+// Which block kernel RotateTargetRows runs: the best this CPU has (Auto), or
+// one chosen by tests so that each is compared with the reference on any
+// machine that can run it. Every kernel gives the same bytes. Returns false
+// (and changes nothing) when the CPU cannot run k.
+enum class RotateKernel { Auto, Scalar, Ssse3, Avx2 };
+bool UseRotateKernel(RotateKernel k);
 
 // bmp::MakeImage(width, height, bits), byte for byte, for a store that is about
 // to be filled whole: a large one has its pages faulted in from both cores

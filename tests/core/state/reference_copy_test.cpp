@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "codecs/bmp_layout.h"
@@ -55,25 +57,79 @@ Store ReferenceRotate(const Store& src, Turn turn) {
   return dst;
 }
 
+// Every block kernel this CPU can run; Auto is left selected afterwards.
+constexpr RotateKernel kRotateKernels[] = {RotateKernel::Scalar, RotateKernel::Ssse3, RotateKernel::Avx2};
+
+struct RotateKernelGuard {
+  ~RotateKernelGuard() { UseRotateKernel(RotateKernel::Auto); }
+};
+
+const char* Name(RotateKernel k) {
+  return k == RotateKernel::Scalar ? "scalar" : k == RotateKernel::Ssse3 ? "ssse3" : "avx2";
+}
+
 TEST(ReferenceCopy, RotationMatchesThePixelRuleByteForByte) {
   struct Size {
     int w, h;
   };
-  // Odd sizes, single rows and columns, sizes past the tiles and row blocks,
-  // and one whose 24-bit target is large enough to be asked for huge pages.
-  const Size sizes[] = {{1, 1},    {1, 7},     {7, 1},     {2, 3},      {33, 65},
-                        {65, 33},  {257, 129}, {130, 301}, {1201, 1203}};
-  std::uint32_t seed = 1;
-  for (const Size& sz : sizes)
+  // Single pixels, rows and columns; sizes that are no multiple of the 4 x 4,
+  // 4 x 8 and 8 x 8 blocks; rows without padding (width 16: a load past the
+  // top row's last pixel would leave the store); a source row shorter than one
+  // vector load (5); sizes past the 256-row blocks and the 512-column tiles;
+  // and one large enough for the faulted-in target store.
+  const Size sizes[] = {{1, 1},   {1, 7},     {7, 1},      {2, 3},     {5, 9},    {7, 13},
+                        {16, 12}, {33, 17},   {33, 65},    {65, 33},   {257, 129}, {130, 301},
+                        {9, 520}, {1001, 999}, {1201, 1203}};
+  RotateKernelGuard guard;
+  for (const RotateKernel kernel : kRotateKernels) {
+    if (!UseRotateKernel(kernel)) {
+      std::printf("  (this CPU has no %s kernel)\n", Name(kernel));
+      continue;
+    }
+    std::uint32_t seed = 1;
+    for (const Size& sz : sizes)
+      for (const int bits : {24, 8})
+        for (const Turn turn : {Turn::Clockwise, Turn::CounterClockwise}) {
+          const Store src = Noise(sz.w, sz.h, bits, seed++);
+          int pumps = 0;
+          bool pumpedHere = true;
+          const std::thread::id caller = std::this_thread::get_id();
+          const Store got = RotateQuarter(src, turn, [&] {
+            ++pumps;
+            pumpedHere = pumpedHere && std::this_thread::get_id() == caller;
+          });
+          EXPECT_EQ(got, ReferenceRotate(src, turn)) << Name(kernel) << " " << sz.w << "x" << sz.h << " "
+                                                     << bits << " bit, turn " << static_cast<int>(turn);
+          EXPECT_EQ(pumps, sz.w) << Name(kernel) << " " << sz.w << "x" << sz.h;
+          EXPECT_TRUE(pumpedHere);
+        }
+  }
+}
+
+// RotateTargetRows over ranges that start and end inside a block group (a
+// caller may split the rows anywhere), filling a store from the reference's
+// headers.
+TEST(ReferenceCopy, RotationRowRangesMayStartAnywhere) {
+  RotateKernelGuard guard;
+  for (const RotateKernel kernel : kRotateKernels) {
+    if (!UseRotateKernel(kernel)) continue;
     for (const int bits : {24, 8})
       for (const Turn turn : {Turn::Clockwise, Turn::CounterClockwise}) {
-        const Store src = Noise(sz.w, sz.h, bits, seed++);
-        int pumps = 0;
-        const Store got = RotateQuarter(src, turn, [&pumps] { ++pumps; });
-        EXPECT_EQ(got, ReferenceRotate(src, turn))
-            << sz.w << "x" << sz.h << " " << bits << " bit, turn " << static_cast<int>(turn);
-        EXPECT_EQ(pumps, sz.w);
+        const Store src = Noise(45, 23, bits, 7);
+        const Store want = ReferenceRotate(src, turn);
+        Store got = bmp::MakeImage(23, 45, bits);
+        std::memcpy(got.data(), want.data(), bmp::RowsOffset(bits));
+        const StoreView sv = ViewStore(src), dv = ViewStore(got);
+        std::vector<const std::uint8_t*> srcRows;
+        for (int y = 0; y < sv.height; ++y) srcRows.push_back(src.data() + sv.RowTop(y));
+        std::vector<std::uint8_t*> dstRows;
+        for (int y = 0; y < dv.height; ++y) dstRows.push_back(got.data() + dv.RowTop(y));
+        for (int y = 0, step = 1; y < dv.height; y += step, step = step % 11 + 2)
+          RotateTargetRows(srcRows.data(), dstRows.data(), sv.width, sv.height, bits / 8, turn, y,
+                           std::min(dv.height, y + step));
+        EXPECT_EQ(got, want) << Name(kernel) << " " << bits << " bit, turn " << static_cast<int>(turn);
       }
+  }
 }
 
 // ---- shrink: the earlier implementation, single-threaded ----
