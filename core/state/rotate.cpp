@@ -190,7 +190,7 @@ struct Sse2Block8 {
                           _mm_unpacklo_epi32(u1, u3), _mm_unpackhi_epi32(u1, u3)};
     for (int i = 0; i < 4; ++i) {
       _mm_storel_epi64(reinterpret_cast<__m128i*>(out[2 * i] + x), v[i]);
-      _mm_storeh_pd(reinterpret_cast<double*>(out[2 * i + 1] + x), _mm_castsi128_pd(v[i]));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out[2 * i + 1] + x), _mm_unpackhi_epi64(v[i], v[i]));
     }
   }
 };
