@@ -139,13 +139,16 @@ int ScalarChunk(const SatuPlan& plan, Planes& p, int n) {
   return nearCount;
 }
 
-// Two kernels of the same exact arithmetic: eight lanes with AVX2, sixteen
-// with AVX-512.
+// Kernels of the same exact arithmetic: eight lanes with AVX2; with AVX-512
+// the same eight lanes using AVX-512 for the double steps, and sixteen lanes
+// with mask registers.
 #pragma GCC push_options
 #pragma GCC target("avx2")
 #define TAV1_SATU_KERNEL Avx2Chunk
+#define TAV1_SATU_512 0
 #include "core/tone/fast_satu_kernel.inc"
 #undef TAV1_SATU_KERNEL
+#undef TAV1_SATU_512
 #pragma GCC pop_options
 
 #pragma GCC push_options
@@ -153,6 +156,13 @@ int ScalarChunk(const SatuPlan& plan, Planes& p, int n) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // the intrinsics' own undefined inputs
 #pragma GCC diagnostic ignored "-Wuninitialized"
+namespace k512 {
+#define TAV1_SATU_KERNEL Avx512Chunk
+#define TAV1_SATU_512 1
+#include "core/tone/fast_satu_kernel.inc"
+#undef TAV1_SATU_KERNEL
+#undef TAV1_SATU_512
+}  // namespace k512
 #include "core/tone/fast_satu_kernel512.inc"
 #pragma GCC diagnostic pop
 #pragma GCC pop_options
@@ -179,11 +189,16 @@ int RowThroughPlan(const TTriple* in, TTriple* out, int width, const ToneTables*
   const SatuKernel kernel = ActiveSatuKernel();
   const bool wide = kernel == SatuKernel::Avx512;
   const bool vec = kernel == SatuKernel::Avx2;
+  // Sixteen lanes pay off where the per-class gain is looked up and rounded in
+  // integer lanes. With one float gain most of the work is in the clamping
+  // steps, which a group runs when any of its lanes needs them: there eight
+  // lanes a group are faster.
+  const bool wideLanes = !plan.FloatGain();
   int amb = 0;
   for (int x = 0; x < width; x += kChunk) {
     const int n = std::min(kChunk, width - x);
     MapChunk(in + x, n, tables, p);
-    amb += wide ? k512w::Avx512WideChunk(plan, p, n) : vec ? Avx2Chunk(plan, p, n) : ScalarChunk(plan, p, n);
+    amb += wide ? (wideLanes ? k512w::Avx512WideChunk(plan, p, n) : k512::Avx512Chunk(plan, p, n)) : vec ? Avx2Chunk(plan, p, n) : ScalarChunk(plan, p, n);
     std::memcpy(out + x, p.out, 3 * static_cast<std::size_t>(n));
   }
   return amb;
