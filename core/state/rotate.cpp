@@ -10,11 +10,15 @@
 #include "codecs/bmp_layout.h"
 #include "codecs/large_image.h"
 #include "core/state/store_view.h"
+#include "core/tone/cpu_features.h"
 #include "core/tone/fast_rows.h"
 
 namespace tav1 {
 
 namespace {
+
+using fast::HasAvx2;
+using fast::HasSsse3;
 
 // Target rows are filled in blocks and, inside a block, in tiles of target
 // columns, so that the source rows a tile reads stay cached for every row of
@@ -253,15 +257,6 @@ void TurnRowsAvx2(const std::uint8_t* const* srcRowTop, std::uint8_t* const* dst
 }
 
 #pragma GCC pop_options
-
-bool HasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
-}
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
 
 std::atomic<RotateKernel> gKernel{RotateKernel::Auto};
 

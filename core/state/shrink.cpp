@@ -16,12 +16,15 @@
 #include "codecs/bmp_layout.h"
 #include "core/state/state_error.h"
 #include "core/state/store_view.h"
+#include "core/tone/cpu_features.h"
 #include "core/tone/fast_rows.h"
 #include "core/state/str_to_int.h"
 
 namespace tav1 {
 
 namespace {
+
+using fast::HasAvx2;
 
 constexpr long double kEpsilon = 0.000001L;
 
@@ -247,11 +250,6 @@ void EstimateRow(const std::uint8_t* row, const double (*palette)[4], const Padd
       acc[k + 2] += rw * h2;
     }
   }
-}
-
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
 }
 
 std::atomic<ShrinkKernel> gKernel{ShrinkKernel::Auto};

@@ -2,15 +2,11 @@
 
 #include <immintrin.h>
 
+#include "core/tone/cpu_features.h"
+
 namespace tav1::fast {
 
 namespace {
-
-bool HasVbmi() {
-  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                          __builtin_cpu_supports("avx512vbmi");
-  return has;
-}
 
 void MapRow24Plain(const std::uint8_t* in, std::uint8_t* out, int width, const ToneTables& t) {
   for (int x = 0; x < width; ++x, in += 3, out += 3) {
@@ -106,22 +102,22 @@ void SoloRow24Vbmi(const std::uint8_t* in, std::uint8_t* out, int width, const s
 
 void MapRow24(const std::uint8_t* in, std::uint8_t* out, int width, const ToneTables& tables) {
   if (width <= 0) return;
-  if (HasVbmi()) MapRow24Vbmi(in, out, width, tables);
+  if (HasAvx512Vbmi()) MapRow24Vbmi(in, out, width, tables);
   else MapRow24Plain(in, out, width, tables);
 }
 
 void MapBytes(const std::uint8_t* in, std::uint8_t* out, std::size_t n, const std::uint8_t* table) {
-  if (HasVbmi()) MapBytesVbmi(in, out, n, table);
+  if (HasAvx512Vbmi()) MapBytesVbmi(in, out, n, table);
   else MapBytesPlain(in, out, n, table);
 }
 
 void SoloRow24(const std::uint8_t* in, std::uint8_t* out, int width, const std::uint8_t* table,
                int byteIndex) {
   if (width <= 0) return;
-  if (HasVbmi()) SoloRow24Vbmi(in, out, width, table, byteIndex);
+  if (HasAvx512Vbmi()) SoloRow24Vbmi(in, out, width, table, byteIndex);
   else SoloRow24Plain(in, out, width, table, byteIndex);
 }
 
-bool MapVectorised() { return HasVbmi(); }
+bool MapVectorised() { return HasAvx512Vbmi(); }
 
 }  // namespace tav1::fast

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/tone/cpu_features.h"
 #include "core/tone/fast_map.h"
 #include "core/tone/satu.h"
 
@@ -96,17 +97,6 @@ TTriple PlanTriple(const SatuPlan& plan, int R, int G, int B, bool& near) {
   out.G = static_cast<std::uint8_t>(Go);
   out.B = static_cast<std::uint8_t>(Bo);
   return out;
-}
-
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
-
-bool HasAvx512() {
-  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-                          __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq");
-  return has;
 }
 
 // Rows are processed in chunks through planar buffers; this keeps in/out
