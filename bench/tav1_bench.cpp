@@ -168,6 +168,7 @@ void BM_Memcpy(benchmark::State& st) {
     benchmark::ClobberMemory();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     st.SetIterationTime(ms / 1000.0);
+    if (getenv("TAV1_BENCH_EACH")) fprintf(stderr, "  iteration %.1f ms\n", ms);
     totalMs += ms;
   }
   g_memcpyMs = totalMs / static_cast<double>(st.iterations());
@@ -312,6 +313,7 @@ void BM_DecodeJpegPlain(benchmark::State& st) {
     std::fclose(f);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     st.SetIterationTime(ms / 1000.0);
+    if (getenv("TAV1_BENCH_EACH")) fprintf(stderr, "  iteration %.1f ms\n", ms);
     total += ms;
   }
   g_plainDecodeMs = total / static_cast<double>(st.iterations());
@@ -331,6 +333,7 @@ void BM_OpenJpegWholePath(benchmark::State& st) {
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     ready = ready && be.ed->State().img.ReadyFlag;
     st.SetIterationTime(ms / 1000.0);
+    if (getenv("TAV1_BENCH_EACH")) fprintf(stderr, "  iteration %.1f ms\n", ms);
     total += ms;
   }
   const double mean = total / static_cast<double>(st.iterations());
