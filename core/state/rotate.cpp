@@ -26,9 +26,9 @@ using fast::HasSsse3;
 // rows reads 768 bytes of a 24-bit source row per visit (each source page is
 // looked up a quarter as often as with blocks of 64), and a vector tile of 512
 // columns writes 1536 bytes of each target row in one run. On an 8000 x 8000
-// 24-bit picture, two cores, the AVX2 kernel took about 21 ms so and 35-40 ms
-// with 64 x 128; the pixel-at-a-time path is slower with the wide tiles and
-// keeps 128.
+// 24-bit picture, two cores, the AVX2 kernel took about 21 ms with these and
+// 35-40 ms with 64 x 128; the pixel-at-a-time path is slower with the wide
+// tiles and keeps 128.
 constexpr int kRowBlock = 256;
 constexpr int kScalarTile = 128;
 constexpr int kVectorTile = 512;
@@ -268,8 +268,6 @@ RotateKernel ActiveKernel() {
 
 }  // namespace
 
-Store MakeLargeImage(int width, int height, int bits) { return bmp::MakeLargeImage(width, height, bits); }
-
 void RotateTargetRows(const std::uint8_t* const* srcRowTop, std::uint8_t* const* dstRowTop,
                       int srcW, int srcH, int bytesPerPixel, Turn turn, int yBegin, int yEnd) {
   switch (ActiveKernel()) {
@@ -294,7 +292,7 @@ bool UseRotateKernel(RotateKernel k) {
 Store RotateQuarter(const Store& src, Turn turn, const std::function<void()>& pumpRow) {
   const StoreView sv = ViewStore(src);
   const int tw = sv.height, th = sv.width;
-  Store dst = MakeLargeImage(tw, th, sv.bits);
+  Store dst = bmp::MakeLargeImage(tw, th, sv.bits);
   if (sv.bits == 8) {
     std::memcpy(dst.data() + bmp::kPaletteOffset, src.data() + bmp::kPaletteOffset,
                 bmp::kPaletteBytes);

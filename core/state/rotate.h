@@ -40,11 +40,6 @@ void RotateTargetRows(const std::uint8_t* const* srcRowTop, std::uint8_t* const*
 enum class RotateKernel { Auto, Scalar, Ssse3, Avx2 };
 bool UseRotateKernel(RotateKernel k);
 
-// bmp::MakeImage(width, height, bits), byte for byte, for a store that is about
-// to be filled whole: a large one has its pages faulted in from both cores
-// (bmp::MakeLargeImage).
-Store MakeLargeImage(int width, int height, int bits);
-
 // keepFName with its extension replaced: "photo.jpg" -> "photo" + suffix; a name
 // without extension gets the suffix appended ("" -> suffix).
 std::string ReplaceExtension(const std::string& keepFName, const std::string& suffix);

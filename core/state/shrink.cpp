@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "codecs/bmp_layout.h"
+#include "codecs/large_image.h"
 #include "core/state/state_error.h"
 #include "core/state/store_view.h"
 #include "core/tone/cpu_features.h"
@@ -594,7 +595,7 @@ Store Shrink(const Store& src, int w, int h) {
   const double kx = static_cast<double>(static_cast<long double>(sv.width) / w);
   const double ky = static_cast<double>(static_cast<long double>(sv.height) / h);
 
-  Store dst = MakeLargeImage(w, h, 24);
+  Store dst = bmp::MakeLargeImage(w, h, 24);
   const StoreView dv = ViewStore(dst);
   const Spans cols = MakeSpans(w, kx);
   const Spans rows = MakeSpans(h, ky);
