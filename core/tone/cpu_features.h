@@ -14,6 +14,12 @@ inline bool HasAvx2() {
   return has;
 }
 
+// AVX2 with fused multiply-add (every AVX2 processor sold has both).
+inline bool HasAvx2Fma() {
+  static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  return has;
+}
+
 // AVX-512 F, VL, BW and DQ: what the wide kernels use.
 inline bool HasAvx512() {
   static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&

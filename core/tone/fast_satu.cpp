@@ -129,30 +129,18 @@ int ScalarChunk(const SatuPlan& plan, Planes& p, int n) {
   return nearCount;
 }
 
-// Kernels of the same exact arithmetic: eight lanes with AVX2; with AVX-512
-// the same eight lanes using AVX-512 for the double steps, and sixteen lanes
-// with mask registers.
+// Kernels of the same exact arithmetic: eight lanes with AVX2 and FMA; with
+// AVX-512, sixteen lanes with mask registers.
 #pragma GCC push_options
-#pragma GCC target("avx2")
-#define TAV1_SATU_KERNEL Avx2Chunk
-#define TAV1_SATU_512 0
+#pragma GCC target("avx2,fma")
 #include "core/tone/fast_satu_kernel.inc"
-#undef TAV1_SATU_KERNEL
-#undef TAV1_SATU_512
 #pragma GCC pop_options
 
 #pragma GCC push_options
-#pragma GCC target("avx2,avx512f,avx512vl,avx512bw,avx512dq")
+#pragma GCC target("avx2,fma,avx512f,avx512vl,avx512bw,avx512dq")
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // the intrinsics' own undefined inputs
 #pragma GCC diagnostic ignored "-Wuninitialized"
-namespace k512 {
-#define TAV1_SATU_KERNEL Avx512Chunk
-#define TAV1_SATU_512 1
-#include "core/tone/fast_satu_kernel.inc"
-#undef TAV1_SATU_KERNEL
-#undef TAV1_SATU_512
-}  // namespace k512
 #include "core/tone/fast_satu_kernel512.inc"
 #pragma GCC diagnostic pop
 #pragma GCC pop_options
@@ -188,7 +176,7 @@ int RowThroughPlan(const TTriple* in, TTriple* out, int width, const ToneTables*
   for (int x = 0; x < width; x += kChunk) {
     const int n = std::min(kChunk, width - x);
     MapChunk(in + x, n, tables, p);
-    amb += wide ? (wideLanes ? k512w::Avx512WideChunk(plan, p, n) : k512::Avx512Chunk(plan, p, n)) : vec ? Avx2Chunk(plan, p, n) : ScalarChunk(plan, p, n);
+    amb += wide ? (wideLanes ? k512w::Avx512WideChunk(plan, p, n) : Avx2Chunk(plan, p, n)) : vec ? Avx2Chunk(plan, p, n) : ScalarChunk(plan, p, n);
     std::memcpy(out + x, p.out, 3 * static_cast<std::size_t>(n));
   }
   return amb;
@@ -268,7 +256,7 @@ std::atomic<SatuKernel> gForced{SatuKernel::Auto};
 }  // namespace
 
 bool UseSatuKernel(SatuKernel k) {
-  if ((k == SatuKernel::Avx2 && !HasAvx2()) || (k == SatuKernel::Avx512 && !(HasAvx2() && HasAvx512())))
+  if ((k == SatuKernel::Avx2 && !HasAvx2Fma()) || (k == SatuKernel::Avx512 && !(HasAvx2Fma() && HasAvx512())))
     return false;
   gForced = k;
   return true;
@@ -277,8 +265,8 @@ bool UseSatuKernel(SatuKernel k) {
 SatuKernel ActiveSatuKernel() {
   const SatuKernel k = gForced;
   if (k != SatuKernel::Auto) return k;
-  if (HasAvx2() && HasAvx512()) return SatuKernel::Avx512;
-  return HasAvx2() ? SatuKernel::Avx2 : SatuKernel::Scalar;
+  if (HasAvx2Fma() && HasAvx512()) return SatuKernel::Avx512;
+  return HasAvx2Fma() ? SatuKernel::Avx2 : SatuKernel::Scalar;
 }
 
 }  // namespace tav1::fast

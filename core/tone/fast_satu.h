@@ -1,6 +1,6 @@
 // Fast exact saturation step over whole rows: the same results as mapping each
-// pixel through the tables and SatuUpTriple, computed eight pixels at a time
-// in 32-bit integer lanes.
+// pixel through the tables and SatuUpTriple, computed eight (or, with
+// AVX-512, sixteen) pixels at a time in 32-bit lanes.
 //
 // Why integer arithmetic is exact here: everything before the first rounding
 // depends on few inputs. The gain k depends only on (S, damping, Y, spread),
@@ -12,9 +12,10 @@
 // lies within 255 |KL| of a whole step. Those lanes ("near" lanes, common when
 // S is close to a short decimal such as 3.7) are settled by the sign of the
 // fraction's distance to the step plus d x KL, exact in double. The clamping
-// steps divide in float,
-// which is correctly rounded exactly like the extended division stored to
-// float, and round (v - Y) x a + Y in double, where the product is exact.
+// steps divide in float, which is correctly rounded exactly like the extended
+// division stored to float, and round (v - Y) x a + Y with one fused
+// multiply-add onto the whole-number floats (1.5 x 2^23 added): the exact
+// value rounded once, ties to even, as the reference rounds it.
 //
 // The 80-bit sum d x k + Y of the reference is rounded to 64 bits before its
 // own rounding; that can move the result only when the exact value lies
@@ -53,8 +54,9 @@ class SatuPlan {
   std::int32_t Packed(int Y, int spread) const { return packed_[Index(Y, spread)]; }
   const std::int32_t* PackedTable() const { return packed_.data(); }
   // One gain that a float holds exactly (the 24-bit pass without damping, or
-  // any cut): then d x k + Y is exact in double and step 8 is a plain
-  // double rounding, cheaper than the integer lanes with their near cases.
+  // any cut): then step 8 is one fused multiply-add rounding the exact
+  // d x k + Y (a plain double rounding in the scalar kernel), cheaper than the
+  // integer lanes with their near cases.
   bool FloatGain() const { return floatGain_; }
   float GainF() const { return gainF_; }
   // KL of the class: k x 2^19 - Kh, exact.
