@@ -2,6 +2,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include "core/tone/cpu_features.h"
 
 namespace tav1::fast {
@@ -31,6 +33,8 @@ void SoloRow24Plain(const std::uint8_t* in, std::uint8_t* out, int width, const 
 
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw,avx512vbmi")
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // the intrinsics' own undefined inputs
 
 // A 256-entry byte table in four registers; one lookup of 64 indices is two
 // two-table permutes (low seven bits) and a blend on the top bit.
@@ -71,13 +75,20 @@ void MapRow24Vbmi(const std::uint8_t* in, std::uint8_t* out, int width, const To
     }
   const std::size_t n = 3 * static_cast<std::size_t>(width);
   int ph = 0;  // 64 = 1 mod 3, so the phase steps by one per vector
-  for (std::size_t i = 0; i < n; i += 64) {
-    const __mmask64 m = FirstBytes(n - i);
-    const __m512i v = _mm512_maskz_loadu_epi8(m, in + i);
-    __m512i r = _mm512_mask_blend_epi8(greenAt[ph], lb.Look(v), lg.Look(v));
-    r = _mm512_mask_blend_epi8(redAt[ph], r, lr.Look(v));
-    _mm512_mask_storeu_epi8(out + i, m, r);
+  auto look = [&](__m512i v) {
+    const __m512i r = _mm512_mask_blend_epi8(greenAt[ph], lb.Look(v), lg.Look(v));
+    return _mm512_mask_blend_epi8(redAt[ph], r, lr.Look(v));
+  };
+  // Whole vectors with plain loads and stores; only the row's last part is
+  // masked (masked stores are slow on some processors).
+  std::size_t i = 0;
+  for (; i + 64 <= n; i += 64) {
+    _mm512_storeu_si512(out + i, look(_mm512_loadu_si512(in + i)));
     ph = ph == 2 ? 0 : ph + 1;
+  }
+  if (i < n) {
+    const __mmask64 m = FirstBytes(n - i);
+    _mm512_mask_storeu_epi8(out + i, m, look(_mm512_maskz_loadu_epi8(m, in + i)));
   }
 }
 
@@ -87,15 +98,24 @@ void SoloRow24Vbmi(const std::uint8_t* in, std::uint8_t* out, int width, const s
   alignas(64) std::uint8_t spread[64];
   for (int j = 0; j < 64; ++j) spread[j] = static_cast<std::uint8_t>(j < 48 ? 3 * (j / 3) + byteIndex : 0);
   const __m512i spreadIdx = _mm512_load_si512(spread);
-  for (int x = 0; x < width; x += 16) {
-    const int px = width - x < 16 ? width - x : 16;
-    const __mmask64 m = FirstBytes(3 * static_cast<std::size_t>(px));
-    const std::size_t off = 3 * static_cast<std::size_t>(x);
+  const std::size_t n = 3 * static_cast<std::size_t>(width);
+  // Sixteen pixels a step. Where 64 bytes can be read the load is plain, and
+  // the 48 result bytes go out as 32 + 16 (masked stores are slow on some
+  // processors); a row written in place is never written ahead of its reading.
+  std::size_t off = 0;
+  for (; off + 64 <= n; off += 48) {
+    const __m512i v = lut.Look(_mm512_maskz_permutexvar_epi8(~__mmask64{0}, spreadIdx, _mm512_loadu_si512(in + off)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + off), _mm512_castsi512_si256(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + off + 32), _mm512_extracti32x4_epi32(v, 2));
+  }
+  for (; off < n; off += 48) {
+    const __mmask64 m = FirstBytes(std::min<std::size_t>(48, n - off));
     const __m512i v = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, spreadIdx, _mm512_maskz_loadu_epi8(m, in + off));
     _mm512_mask_storeu_epi8(out + off, m, lut.Look(v));
   }
 }
 
+#pragma GCC diagnostic pop
 #pragma GCC pop_options
 
 }  // namespace
