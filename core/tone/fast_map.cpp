@@ -65,30 +65,30 @@ void MapBytesVbmi(const std::uint8_t* in, std::uint8_t* out, std::size_t n, cons
 
 void MapRow24Vbmi(const std::uint8_t* in, std::uint8_t* out, int width, const ToneTables& t) {
   const Lut lb(t.TableB), lg(t.TableG), lr(t.TableR);
-  // Byte j of a vector that starts at row byte i belongs to channel (i + j) mod 3.
-  __mmask64 greenAt[3] = {0, 0, 0}, redAt[3] = {0, 0, 0};
-  for (int ph = 0; ph < 3; ++ph)
-    for (int j = 0; j < 64; ++j) {
-      const int c = (ph + j) % 3;
-      if (c == 1) greenAt[ph] |= __mmask64{1} << j;
-      if (c == 2) redAt[ph] |= __mmask64{1} << j;
-    }
+  // Byte j of a vector that starts at row byte i belongs to channel (i + j) mod 3;
+  // bit j of kThird[k] is set where j mod 3 = k.
+  constexpr __mmask64 kThird[3] = {0x9249249249249249ull, 0x2492492492492492ull, 0x4924924924924924ull};
+  const __mmask64 greenAt[3] = {kThird[1], kThird[0], kThird[2]};
+  const __mmask64 redAt[3] = {kThird[2], kThird[1], kThird[0]};
   const std::size_t n = 3 * static_cast<std::size_t>(width);
-  int ph = 0;  // 64 = 1 mod 3, so the phase steps by one per vector
-  auto look = [&](__m512i v) {
+  auto look = [&](__m512i v, int ph) {
     const __m512i r = _mm512_mask_blend_epi8(greenAt[ph], lb.Look(v), lg.Look(v));
     return _mm512_mask_blend_epi8(redAt[ph], r, lr.Look(v));
   };
-  // Whole vectors with plain loads and stores; only the row's last part is
-  // masked (masked stores are slow on some processors).
+  // Whole vectors with plain loads and stores, three a step (64 = 1 mod 3, so
+  // the phase steps by one per vector); only the row's last part is masked
+  // (masked stores are slow on some processors).
   std::size_t i = 0;
-  for (; i + 64 <= n; i += 64) {
-    _mm512_storeu_si512(out + i, look(_mm512_loadu_si512(in + i)));
-    ph = ph == 2 ? 0 : ph + 1;
+  for (; i + 192 <= n; i += 192) {
+    _mm512_storeu_si512(out + i, look(_mm512_loadu_si512(in + i), 0));
+    _mm512_storeu_si512(out + i + 64, look(_mm512_loadu_si512(in + i + 64), 1));
+    _mm512_storeu_si512(out + i + 128, look(_mm512_loadu_si512(in + i + 128), 2));
   }
+  int ph = 0;
+  for (; i + 64 <= n; i += 64, ++ph) _mm512_storeu_si512(out + i, look(_mm512_loadu_si512(in + i), ph));
   if (i < n) {
     const __mmask64 m = FirstBytes(n - i);
-    _mm512_mask_storeu_epi8(out + i, m, look(_mm512_maskz_loadu_epi8(m, in + i)));
+    _mm512_mask_storeu_epi8(out + i, m, look(_mm512_maskz_loadu_epi8(m, in + i), ph));
   }
 }
 
