@@ -167,16 +167,11 @@ int RowThroughPlan(const TTriple* in, TTriple* out, int width, const ToneTables*
   const SatuKernel kernel = ActiveSatuKernel();
   const bool wide = kernel == SatuKernel::Avx512;
   const bool vec = kernel == SatuKernel::Avx2;
-  // Sixteen lanes pay off where the per-class gain is looked up and rounded in
-  // integer lanes. With one float gain most of the work is in the clamping
-  // steps, which a group runs when any of its lanes needs them: there eight
-  // lanes a group are faster.
-  const bool wideLanes = !plan.FloatGain();
   int amb = 0;
   for (int x = 0; x < width; x += kChunk) {
     const int n = std::min(kChunk, width - x);
     MapChunk(in + x, n, tables, p);
-    amb += wide ? (wideLanes ? k512w::Avx512WideChunk(plan, p, n) : Avx2Chunk(plan, p, n)) : vec ? Avx2Chunk(plan, p, n) : ScalarChunk(plan, p, n);
+    amb += wide ? k512w::Avx512WideChunk(plan, p, n) : vec ? Avx2Chunk(plan, p, n) : ScalarChunk(plan, p, n);
     std::memcpy(out + x, p.out, 3 * static_cast<std::size_t>(n));
   }
   return amb;
