@@ -204,6 +204,15 @@ SatuPlan::SatuPlan(double S, bool byKido, bool bySatu)
     packed_.push_back(PackGain(k, kl));
     remainder_.push_back(kl);
   };
+  // Per class also the largest error of the single-precision gain.
+  approxS1_ = static_cast<float>(S - 1.0);
+  LD maxErr = 0.0L;
+  auto addClass = [&](bool kido, bool satu, int Y, int spread) {
+    const double k = SatuGain(S, kido, satu, Y, spread);
+    add(k);
+    const LD ka = ApproxGain(approxS1_, kido, satu, Y, spread);
+    maxErr = std::max(maxErr, fabsl(ka - static_cast<LD>(k)));
+  };
   switch (kind_) {
     case Kind::Const: {
       const double k = SatuGain(S, byKido, bySatu, 0, 0);
@@ -213,21 +222,38 @@ SatuPlan::SatuPlan(double S, bool byKido, bool bySatu)
       break;
     }
     case Kind::ByLum:
-      for (int Y = 0; Y < 255; ++Y) add(SatuGain(S, true, false, Y, 0));
+      for (int Y = 0; Y < 255; ++Y) addClass(true, false, Y, 0);
       break;
     case Kind::BySat:
-      for (int s = 0; s <= kSpreadCap; ++s) add(SatuGain(S, false, true, 0, s));
+      for (int s = 0; s <= kSpreadCap; ++s) addClass(false, true, 0, s);
       break;
     case Kind::ByBoth:
       packed_.reserve(255 * (kSpreadCap + 1));
       remainder_.reserve(255 * (kSpreadCap + 1));
       for (int Y = 0; Y < 255; ++Y)
-        for (int s = 0; s <= kSpreadCap; ++s) add(SatuGain(S, true, true, Y, s));
+        for (int s = 0; s <= kSpreadCap; ++s) addClass(true, true, Y, s);
       break;
     default:
       add(0.0);
       break;
   }
+  if (kind_ == Kind::ByLum || kind_ == Kind::BySat || kind_ == Kind::ByBoth) {
+    // |d| <= 255, and the lanes' one rounding of Y + d x k' (|value| < 2^12)
+    // is off by at most 2^-13; 2^-12 leaves room for the sums here.
+    const LD bound = 255.0L * maxErr + 0x1p-12L;
+    float limit = static_cast<float>(0.5L - bound);
+    if (static_cast<LD>(limit) > 0.5L - bound) limit = std::nextafter(limit, 0.0f);
+    nearLimit_ = limit;
+    approx_ = bound < 0x1p-7L;
+  }
+}
+
+float SatuPlan::ApproxGain(float s1, bool byKido, bool bySatu, int Y, int spread) {
+  // Single precision throughout, operation for operation as the vector lanes.
+  float ws = 1.0f;
+  if (bySatu) ws = 1.0f - std::min(std::sqrt(static_cast<float>(spread) * kInv170), 1.0f);
+  const float wy = byKido ? static_cast<float>(Y) * kInv255 : 1.0f;
+  return std::fma(s1, ws * wy, 1.0f);
 }
 
 TTriple SatuPlanTriple(const SatuPlan& plan, std::uint8_t R, std::uint8_t G, std::uint8_t B) {

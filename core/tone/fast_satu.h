@@ -59,6 +59,19 @@ class SatuPlan {
   // integer lanes with their near cases.
   bool FloatGain() const { return floatGain_; }
   float GainF() const { return gainF_; }
+  // Where k varies by class, the wide kernel may first evaluate k in single
+  // precision (ApproxGain, the same operations as its lanes) and round
+  // d x k + Y from that: the result is the exact one wherever the computed
+  // value lies more than the plan's error bound away from a half-integer, i.e.
+  // its distance to the nearest whole number is below NearLimit(). Other
+  // groups take the class table. Approx() is false when the bound is too wide
+  // to pay off.
+  bool Approx() const { return approx_; }
+  float ApproxS1() const { return approxS1_; }
+  float NearLimit() const { return nearLimit_; }
+  static float ApproxGain(float s1, bool byKido, bool bySatu, int Y, int spread);
+  static constexpr float kInv170 = 1.0f / 170.0f;
+  static constexpr float kInv255 = 1.0f / 255.0f;
   // KL of the class: k x 2^19 - Kh, exact.
   double Remainder(int Y, int spread) const { return remainder_[Index(Y, spread)]; }
   const double* RemainderTable() const { return remainder_.data(); }
@@ -85,6 +98,9 @@ class SatuPlan {
   std::vector<double> remainder_;
   bool floatGain_ = false;
   float gainF_ = 0.0f;
+  bool approx_ = false;
+  float approxS1_ = 0.0f;
+  float nearLimit_ = 0.0f;
 };
 
 // The gain of SatuUpTriple for one class, evaluated as the reference does.
