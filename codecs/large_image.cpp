@@ -35,6 +35,7 @@ void ReserveLarge(std::vector<std::uint8_t>& store, std::size_t bytes) {
   const std::uintptr_t first = (begin + kPage - 1) & ~(kPage - 1);
   const std::uintptr_t last = (begin + bytes) & ~(kPage - 1);
   if (last <= first) return;
+  madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
   // Split on a 2 MiB boundary, so the halves never share a page even where
   // the kernel backs the store with huge pages of its own accord.
   const std::uintptr_t mid = std::clamp((first + (last - first) / 2 + kHuge - 1) & ~(kHuge - 1), first, last);
