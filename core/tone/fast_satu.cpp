@@ -204,8 +204,9 @@ SatuPlan::SatuPlan(double S, bool byKido, bool bySatu)
     packed_.push_back(PackGain(k, kl));
     remainder_.push_back(kl);
   };
-  // Per class also the largest error of the single-precision gain.
-  approxS1_ = static_cast<float>(S - 1.0);
+  // Per class also the largest error of the single-precision gain (S - 1 is
+  // only narrowed where S lies in 0..10).
+  if (kind_ != Kind::Reference) approxS1_ = static_cast<float>(S - 1.0);
   LD maxErr = 0.0L;
   auto addClass = [&](bool kido, bool satu, int Y, int spread) {
     const double k = SatuGain(S, kido, satu, Y, spread);
