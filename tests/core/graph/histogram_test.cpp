@@ -188,6 +188,24 @@ TEST(HistogramCount, ParallelCountEqualsSerialAndPumpsOncePerBand) {
   }
 }
 
+// Large pictures are counted by byte pairs: the same counts as counting each
+// pixel's channels, odd widths (a lone last pixel per row) included.
+TEST(HistogramCount, LargePictureCountsEqualPixelByPixelCounts) {
+  for (int w : {1201, 1200}) {
+    const int h = 900;
+    WorkingImage img = Make24(w, h, std::vector<TTriple>(static_cast<std::size_t>(w) * h));
+    FillPattern(img);
+    img.GeometryStep();
+    ChannelCounts want;
+    for (int r = 0; r < h; ++r) CountRow24(img.MemStBmp1.data() + img.RowsOffset() + r * img.Stride(), w, want);
+    for (int threads : {1, 2}) {
+      ChannelCounts got;
+      ASSERT_TRUE(CountColor24(img.MemStBmp1, img.geo, got, {}, threads));
+      EXPECT_TRUE(SameCounts(want, got)) << w << " wide, " << threads << " threads";
+    }
+  }
+}
+
 TEST(HistogramCount, ExceptionFromThePumpLeavesNoThreadBehind) {
   WorkingImage img = Make24(8000, 200, std::vector<TTriple>(8000 * 200));
   img.GeometryStep();
