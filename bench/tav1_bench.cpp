@@ -22,6 +22,7 @@
 #include "codecs/bmp_layout.h"
 #include "codecs/file_io.h"
 #include "codecs/jpeg_codec.h"
+#include "codecs/large_image.h"
 #include "codecs/png_codec.h"
 #include "codecs/png_parallel.h"
 #include "core/editor/editor.h"
@@ -39,11 +40,14 @@ namespace {
 constexpr int kSide = 8000;
 using Clock = std::chrono::steady_clock;
 
+// Pictures and result stores are made as the editor makes its own (a decoded
+// JPEG, the result copy): bmp::MakeLargeImage and CopyLarge.
+//
 // Separable shading plus detail, so every row differs and no pass can take a
 // shortcut on repeated rows. The noisy picture adds per-pixel grain and hard
 // edges like a photograph taken in poor light.
 Store MakePicture24(bool noisy) {
-  Store s = bmp::MakeImage(kSide, kSide, 24);
+  Store s = bmp::MakeLargeImage(kSide, kSide, 24);
   const std::size_t stride = static_cast<std::size_t>(bmp::Stride24(kSide));
   std::vector<int> ax(kSide * 3), ay(kSide * 3);
   for (int i = 0; i < kSide; ++i) {
@@ -86,7 +90,7 @@ Store& Noisy() {
 }
 
 Store MakeGreyRamp8() {
-  Store s = bmp::MakeImage(kSide, kSide, 8);
+  Store s = bmp::MakeLargeImage(kSide, kSide, 8);
   for (int i = 0; i < 256; ++i) s[54 + 4 * i] = s[55 + 4 * i] = s[56 + 4 * i] = static_cast<std::uint8_t>(i);
   const std::size_t stride = static_cast<std::size_t>(bmp::Stride08(kSide));
   for (int y = 0; y < kSide; ++y)
@@ -158,7 +162,8 @@ void Timed(benchmark::State& st, Fn&& fn, bool warmUp = true) {
 
 void BM_Memcpy(benchmark::State& st) {
   const Store& src = Noisy();
-  static Store dst(src.size(), 1);  // touched once: the copy runs warm
+  static Store dst;
+  bmp::CopyLarge(dst, src);  // touched once: the copy runs warm
   std::memcpy(dst.data(), src.data(), src.size());
   double totalMs = 0.0;
   const double cpu0 = ProcessCpuMs();
@@ -189,7 +194,7 @@ struct SatuCase {
 void BM_Apply24All(benchmark::State& st, Store* (*pic)(), SatuCase c) {
   const Store& src = *pic();
   static Store dst;
-  dst = src;
+  bmp::CopyLarge(dst, src);
   const Geometry geo = Geometry::From(kSide, kSide);
   const ToneTables t = BenchTables();
   Timed(st, [&] { Apply24All_SatuUp(src, dst, geo, t, c.slider, c.kido, c.satu); });
@@ -201,7 +206,7 @@ Store* NoisyPtr() { return &Noisy(); }
 void BM_Apply24Solo(benchmark::State& st) {
   const Store& src = Noisy();
   static Store dst;
-  dst = src;
+  bmp::CopyLarge(dst, src);
   const Geometry geo = Geometry::From(kSide, kSide);
   const ToneTables t = BenchTables();
   PassHooks hooks;
@@ -215,7 +220,7 @@ void BM_Apply24Solo(benchmark::State& st) {
 void BM_Apply8GreyRamp(benchmark::State& st) {
   static const Store src = MakeGreyRamp8();
   static Store dst;
-  dst = src;
+  bmp::CopyLarge(dst, src);
   const Geometry geo = Geometry::From(kSide, kSide);
   const ToneTables t = BenchTables();
   Timed(st, [&] { Apply8All_SatuUp(src, dst, geo, true, t, 37, true, true); });
