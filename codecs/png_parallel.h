@@ -3,10 +3,10 @@
 // The file has the chunks of WritePng (IHDR, PLTE for 8-bit stores, IDAT, IEND),
 // bit depth 8, not interlaced, and one zlib stream at level 9 in its IDAT
 // chunks, so any PNG reader decodes it to the same pixels. Each strip of rows
-// is an independent raw deflate stream primed with the 32 KB of filtered data
-// before it (the window a single stream would have had) and ended with a sync
-// flush, which byte-aligns it; the strips are joined behind one zlib header
-// and the Adler-32 values combined. RGB rows take the filter with the smallest
+// is an independent raw deflate stream primed with the window of filtered data
+// before it (what a single stream would have had: 32 KB, or 16 KB for rows
+// longer than that) and ended with a sync flush, which byte-aligns it; the
+// strips are joined behind one zlib header and the Adler-32 values combined. RGB rows take the filter with the smallest
 // sum of absolute byte values (libpng's own choice); palette rows are not
 // filtered.
 #pragma once

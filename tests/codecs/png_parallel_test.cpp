@@ -73,6 +73,7 @@ TEST(PngParallel, DecodesToTheSourcePixelsAcrossStripsAndDepths) {
       {"24-bit, many strips", Picture24(301, 257), 16},
       {"24-bit, one row per strip", Picture24(7, 9), 1},
       {"24-bit, one strip", Picture24(64, 3), 0},
+      {"24-bit, rows longer than 16 KB (the smaller window)", Picture24(6000, 40), 7},
       {"8-bit palette", Picture8(203, 150), 32},
       {"1 x 1", Picture24(1, 1), 0},
   };
